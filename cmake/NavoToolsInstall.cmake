@@ -1,0 +1,28 @@
+# Install rules: the library, its headers, a CMake package (NavoTools::NavoTools) and a
+# pkg-config file.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS NavoTools navotools
+  EXPORT NavoToolsTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY compat/mfc/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/NavoTools/mfc)
+install(DIRECTORY compat/win32/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/NavoTools/win32)
+
+install(EXPORT NavoToolsTargets
+  NAMESPACE NavoTools::
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NavoTools)
+configure_package_config_file(cmake/NavoToolsConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NavoTools)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfigVersion.cmake
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfig.cmake
+  ${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfigVersion.cmake
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NavoTools)
+
+configure_file(cmake/NavoTools.pc.in ${CMAKE_CURRENT_BINARY_DIR}/NavoTools.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NavoTools.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

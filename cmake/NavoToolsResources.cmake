@@ -1,0 +1,59 @@
+# Win32 resources for ELF modules.
+#
+# navotools_embed_resources(<target> <file.rc> [INCLUDE_DIRS dir...]) compiles the script
+# with llvm-rc, links the result into a resource-only PE image with lld-link and embeds
+# that image in the target's ".rsrc" section. The module's handle then answers
+# FindResourceEx, LoadString and the version functions exactly as a PE module would.
+#
+# navotools_add_dll_startup(<target>) adds the loader glue that runs the module's DLL
+# entry point (raw attach hook, run-time initialization, DllMain) when the shared object
+# is loaded and unloaded.
+
+find_program(NAVOTOOLS_LLVM_RC NAMES llvm-rc llvm-rc-14 REQUIRED)
+find_program(NAVOTOOLS_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
+find_program(NAVOTOOLS_CLANG NAMES clang clang-14)
+
+set(NAVOTOOLS_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_elf.cpp)
+
+function(navotools_compile_rc rcfile outdll)
+  cmake_parse_arguments(ARG "" "" "INCLUDE_DIRS" ${ARGN})
+  get_filename_component(name ${rcfile} NAME_WE)
+  get_filename_component(rcdir ${rcfile} DIRECTORY)
+  set(res ${CMAKE_CURRENT_BINARY_DIR}/${name}.res)
+  set(includes /I ${rcdir})
+  foreach(dir IN LISTS ARG_INCLUDE_DIRS)
+    list(APPEND includes /I ${dir})
+  endforeach()
+  if(NAVOTOOLS_CLANG)
+    set(pre)
+  else()
+    set(pre -no-preprocess)
+  endif()
+  add_custom_command(
+    OUTPUT ${res}
+    COMMAND ${NAVOTOOLS_LLVM_RC} ${pre} ${includes} /FO ${res} ${rcfile}
+    DEPENDS ${rcfile}
+    COMMENT "Compiling resources ${name}.rc"
+    VERBATIM)
+  add_custom_command(
+    OUTPUT ${outdll}
+    COMMAND ${NAVOTOOLS_LLD_LINK} /nologo /dll /noentry /machine:x64 /out:${outdll} ${res}
+    DEPENDS ${res}
+    COMMENT "Linking resource image ${name}"
+    VERBATIM)
+endfunction()
+
+function(navotools_embed_resources target rcfile)
+  get_filename_component(name ${rcfile} NAME_WE)
+  set(image ${CMAKE_CURRENT_BINARY_DIR}/${target}_${name}.rsrc.dll)
+  navotools_compile_rc(${rcfile} ${image} ${ARGN})
+  set(asm ${CMAKE_CURRENT_BINARY_DIR}/${target}_${name}_rsrc.S)
+  configure_file(${NAVOTOOLS_RESOURCES_DIR}/embed_rsrc.S.in ${asm} @ONLY)
+  target_sources(${target} PRIVATE ${asm})
+  set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${image})
+endfunction()
+
+function(navotools_add_dll_startup target)
+  target_sources(${target} PRIVATE ${NAVOTOOLS_DLL_STARTUP_SOURCE})
+endfunction()

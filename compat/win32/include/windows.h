@@ -1,0 +1,9 @@
+// The Win32 subset that NavoTools uses, for Linux. Behaves as the platform does.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "winnt.h"
+#include "winnls.h"
+#include "winbase.h"
+#include "winuser.h"

@@ -1,0 +1,54 @@
+// User-interface definitions: message boxes, string resources, window messages.
+#pragma once
+
+#include "winbase.h"
+
+#define MB_OK 0x00000000u
+#define MB_OKCANCEL 0x00000001u
+#define MB_ABORTRETRYIGNORE 0x00000002u
+#define MB_YESNOCANCEL 0x00000003u
+#define MB_YESNO 0x00000004u
+#define MB_RETRYCANCEL 0x00000005u
+#define MB_CANCELTRYCONTINUE 0x00000006u
+#define MB_TYPEMASK 0x0000000Fu
+#define MB_ICONHAND 0x00000010u
+#define MB_ICONQUESTION 0x00000020u
+#define MB_ICONEXCLAMATION 0x00000030u
+#define MB_ICONASTERISK 0x00000040u
+#define MB_ICONMASK 0x000000F0u
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_DEFBUTTON1 0x00000000u
+#define MB_DEFBUTTON2 0x00000100u
+#define MB_DEFBUTTON3 0x00000200u
+#define MB_DEFBUTTON4 0x00000300u
+#define MB_DEFMASK 0x00000F00u
+#define MB_APPLMODAL 0x00000000u
+#define MB_SYSTEMMODAL 0x00001000u
+#define MB_TASKMODAL 0x00002000u
+
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+#define IDTRYAGAIN 10
+#define IDCONTINUE 11
+
+#define WM_NULL 0x0000
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_COMMAND 0x0111
+
+extern "C" {
+
+// Copies string `id` of the module's string table into buffer, converted to the ANSI code
+// page without splitting a character, and terminates it. Returns the number of bytes
+// copied without the terminator; 0 when the module has no such string.
+WINBASEAPI int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+
+}  // extern "C"

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing NavoTools needs, and only those
+# that are missing. Safe to run any number of times.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config      # build
+  llvm lld clang-14 clang               # llvm-rc, lld-link (resources), clang's preprocessor
+  libclang-rt-14-dev                    # libFuzzer and sanitizer runtimes for clang
+  libicu-dev                            # locale data
+  libgtest-dev libgmock-dev             # tests
+  libbenchmark-dev                      # benchmarks
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "bootstrap: installing ${missing[*]}" >&2
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

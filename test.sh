@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds NavoTools and runs every test: the unit and conformance suite, the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the installed package from a
+# consumer project, and each fuzz target for a short bounded time.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/bootstrap.sh
+
+fuzz_seconds=${NAVOTOOLS_FUZZ_SECONDS:-15}
+
+echo "== build and test (default)"
+cmake --preset default >/dev/null
+cmake --build --preset default
+ctest --preset default
+
+echo "== installed package"
+rm -rf build/stage build/consumer
+cmake --install build/default --prefix "$PWD/build/stage" >/dev/null
+cmake -S tests/package_consumer -B build/consumer -G Ninja -DCMAKE_PREFIX_PATH="$PWD/build/stage" >/dev/null
+cmake --build build/consumer >/dev/null
+build/consumer/consumer
+
+echo "== build and test (asan)"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+echo "== fuzz targets (${fuzz_seconds}s each)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+for target in build/fuzz/fuzz/*_fuzz; do
+  name=$(basename "$target")
+  corpus=$(mktemp -d)
+  if [ -d "fuzz/corpus/$name" ]; then cp -r "fuzz/corpus/$name/." "$corpus/"; fi
+  echo "-- $name"
+  "$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" >"build/fuzz/$name.log" 2>&1 || {
+    tail -n 40 "build/fuzz/$name.log"; echo "fuzz target $name failed"; exit 1; }
+  rm -rf "$corpus"
+done
+echo "all tests passed"

@@ -1,0 +1,132 @@
+// CException and the framework's exceptions: ownership, messages and ReportError.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "NavoTools.h"
+#include "test_app.h"
+
+namespace {
+
+class Counted : public CException {
+public:
+    explicit Counted(int* deleted) : deleted_(deleted) {}
+    ~Counted() override { ++*deleted_; }
+
+private:
+    int* deleted_;
+};
+
+class WithText : public CException {
+public:
+    BOOL GetErrorMessage(LPSTR buffer, UINT size, PUINT help) override {
+        if (help) *help = 77;
+        lstrcpynA(buffer, "custom text", int(size));
+        return TRUE;
+    }
+};
+
+TEST(ExceptionOwnership, HeapExceptionDeletesItselfStaticOnesDoNot) {
+    int deleted = 0;
+    try {
+        throw new Counted(&deleted);
+    } catch (CException* e) {
+        EXPECT_TRUE(e->m_bAutoDelete);
+        e->Delete();
+    }
+    EXPECT_EQ(deleted, 1);
+
+    CMemoryException* first = nullptr;
+    try {
+        AfxThrowMemoryException();
+    } catch (CMemoryException* e) {
+        first = e;
+        EXPECT_FALSE(e->m_bAutoDelete);
+        e->Delete();
+    }
+    try {
+        AfxThrowMemoryException();
+    } catch (CException* e) {
+        EXPECT_EQ(e, first);  // the same static object, still usable
+        EXPECT_TRUE(e->IsKindOf(RUNTIME_CLASS(CMemoryException)));
+        e->Delete();
+    }
+}
+
+TEST(ExceptionOwnership, NotSupportedIsCaughtAsCException) {
+    bool caught = false;
+    try {
+        AfxThrowNotSupportedException();
+    } catch (CException* e) {
+        caught = e->IsKindOf(RUNTIME_CLASS(CNotSupportedException));
+        char text[64] = {};
+        EXPECT_TRUE(e->GetErrorMessage(text, sizeof text));
+        EXPECT_GT(strlen(text), 0u);
+        e->Delete();
+    }
+    EXPECT_TRUE(caught);
+}
+
+TEST(ExceptionRuntimeClass, HierarchyIsReported) {
+    CNotSupportedException e;
+    EXPECT_TRUE(e.IsKindOf(RUNTIME_CLASS(CException)));
+    EXPECT_TRUE(e.IsKindOf(RUNTIME_CLASS(CObject)));
+    EXPECT_FALSE(e.IsKindOf(RUNTIME_CLASS(CMemoryException)));
+    EXPECT_STREQ(e.GetRuntimeClass()->m_lpszClassName, "CNotSupportedException");
+}
+
+TEST(ReportError, ShowsTheExceptionsTextWithItsHelpContext) {
+    RecordingApp app;
+    WithText e;
+    EXPECT_EQ(e.ReportError(MB_ICONERROR), IDOK);
+    ASSERT_EQ(app.boxes.size(), 1u);
+    EXPECT_EQ(app.boxes[0].text, "custom text");
+    EXPECT_EQ(app.boxes[0].type, UINT(MB_ICONERROR));
+    EXPECT_EQ(app.boxes[0].helpId, 77u);
+}
+
+TEST(ReportError, FallsBackWhenThereIsNoText) {
+    RecordingApp app;
+    CException plain;
+    plain.ReportError();
+    plain.ReportError(MB_OK, IDS_NAVO_HTTP_NO_DESCRIPTION);
+    plain.ReportError(MB_OK, 8050);
+    ASSERT_EQ(app.boxes.size(), 3u);
+    EXPECT_FALSE(app.boxes[0].text.empty());
+    EXPECT_EQ(app.boxes[1].text, "No description available");
+    EXPECT_EQ(app.boxes[2].text, app.boxes[0].text);
+}
+
+TEST(MessageBox, WithoutAnApplicationReturnsTheDefaultButtonAtOnce) {
+    ASSERT_EQ(AfxGetApp(), nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(AfxMessageBox("no display here", MB_OK), IDOK);
+    EXPECT_EQ(AfxMessageBox("question", MB_YESNO | MB_DEFBUTTON2), IDNO);
+    EXPECT_EQ(AfxMessageBox("retry", MB_RETRYCANCEL), IDRETRY);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("no display here"), std::string::npos);
+}
+
+TEST(WaitCursor, BeginAndEndReachTheApplication) {
+    RecordingApp app;
+    CCmdTarget target;
+    target.BeginWaitCursor();
+    EXPECT_EQ(app.m_nWaitCursorCount, 1);
+    target.EndWaitCursor();
+    target.RestoreWaitCursor();
+    EXPECT_EQ(app.m_nWaitCursorCount, 0);
+    EXPECT_EQ(app.cursorCalls, (std::vector<int>{1, -1, 0}));
+}
+
+TEST(Application, IsTheModuleStatesCurrentOneWhileItLives) {
+    {
+        RecordingApp app;
+        EXPECT_EQ(AfxGetApp(), &app);
+        ASSERT_NE(app.m_pszExeName, nullptr);
+        EXPECT_STREQ(app.m_pszExeName, "navotools_mfc_tests");
+        EXPECT_STREQ(app.m_pszAppName, "navotools-test");
+    }
+    EXPECT_EQ(AfxGetApp(), nullptr);
+}
+
+}  // namespace
