@@ -439,7 +439,7 @@ void CString::FormatMessageV(LPCSTR format, va_list* args) {
         DWORD error = GetLastError();
         if (text) LocalFree(text);
         // A format whose output is empty ("%0") is no failure.
-        if (error == ERROR_SUCCESS) {
+        if (error == ERROR_SUCCESS || error == ERROR_NO_WORK_DONE) {
             Empty();
             return;
         }
