@@ -164,6 +164,16 @@ TEST(CStringFormat, MessageInsertsDoNotExpandInsideArguments) {
     EXPECT_EQ(S(s), "two before one");
 }
 
+TEST(CStringFormat, MessageEscapesAndLineBreaks) {
+    CString s;
+    s.FormatMessage("a\nb%nc%%d%.%!%1!5d!", 42);
+    EXPECT_EQ(S(s), "a\nb\r\nc%d.!   42");
+    s.FormatMessage("kept%0dropped %1", "x");
+    EXPECT_EQ(S(s), "kept");
+    EXPECT_THROW(s.FormatMessage("trailing %"), CInvalidArgException*);
+    EXPECT_THROW(s.FormatMessage("%1!unclosed", 1), CInvalidArgException*);
+}
+
 TEST(CStringFormat, MessageById) {
     CString s;
     s.FormatMessage(UINT(IDS_NAVO_CODE_DETAILS), 12002, "The request has timed out.");

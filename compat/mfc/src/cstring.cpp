@@ -426,33 +426,84 @@ void CString::FormatMessage(UINT formatId, ...) {
     va_end(args);
 }
 
+// Message inserts are formatted by FormatMessageA one insert at a time, from an argument
+// array filled from the caller's list; the text between inserts is copied by this layer.
+// That keeps the format's own line breaks as written (a lone line feed stays one), where
+// FormatMessageA would turn each into CR LF.
 void CString::FormatMessageV(LPCSTR format, va_list* args) {
     if (!format || !*format) {
         Empty();
         return;
     }
-    LPSTR text = nullptr;
-    SetLastError(ERROR_SUCCESS);
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER, format, 0, 0,
-                             reinterpret_cast<LPSTR>(&text), 0, args);
-    if (n == 0) {
-        DWORD error = GetLastError();
-        if (text) LocalFree(text);
-        // A format whose output is empty ("%0") is no failure.
-        if (error == ERROR_SUCCESS || error == ERROR_NO_WORK_DONE) {
-            Empty();
-            return;
+    // Pass 1: how many arguments the inserts use (an insert k with n stars uses k..k+n).
+    int needed = 0;
+    for (const char* p = format; *p; ++p) {
+        if (*p != '%' || !p[1]) continue;
+        ++p;
+        if (*p < '1' || *p > '9') continue;
+        int k = *p - '0';
+        if (p[1] >= '0' && p[1] <= '9') k = k * 10 + (*++p - '0');
+        int stars = 0;
+        if (p[1] == '!') {
+            const char* close = strchr(p + 2, '!');
+            if (!close) AfxThrowInvalidArgException();
+            for (const char* q = p + 2; q < close; ++q) stars += *q == '*';
+            p = close;
         }
-        if (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY) AfxThrowMemoryException();
-        AfxThrowInvalidArgException();
+        if (k + stars > needed) needed = k + stars;
     }
-    try {
-        Assign(text, int(n));
-    } catch (...) {
-        LocalFree(text);
-        throw;
+    DWORD_PTR values[128] = {};
+    if (needed > 0 && !args) AfxThrowInvalidArgException();
+    for (int i = 0; i < needed && i < 128; ++i) values[i] = va_arg(*args, DWORD_PTR);
+
+    // Pass 2: literal text and escapes here, each insert through FormatMessageA.
+    CString result;
+    for (const char* p = format; *p; ++p) {
+        if (*p != '%') {
+            result.AppendChar(*p);
+            continue;
+        }
+        const char* insert = p++;
+        if (!*p) AfxThrowInvalidArgException();
+        if (*p >= '1' && *p <= '9') {
+            if (p[1] >= '0' && p[1] <= '9') ++p;
+            if (p[1] == '!') p = strchr(p + 2, '!');
+            char piece[64];
+            size_t length = size_t(p - insert + 1);
+            if (length >= sizeof piece) AfxThrowInvalidArgException();
+            memcpy(piece, insert, length);
+            piece[length] = 0;
+            LPSTR text = nullptr;
+            SetLastError(ERROR_SUCCESS);
+            DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                         FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                     piece, 0, 0, reinterpret_cast<LPSTR>(&text), 0,
+                                     reinterpret_cast<va_list*>(values));
+            DWORD error = GetLastError();
+            if (n == 0 && text) LocalFree(text);
+            if (n == 0) {
+                if (error == ERROR_SUCCESS || error == ERROR_NO_WORK_DONE) continue;  // empty insert
+                if (error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY) AfxThrowMemoryException();
+                AfxThrowInvalidArgException();
+            }
+            try {
+                result.Append(text, int(n));
+            } catch (...) {
+                LocalFree(text);
+                throw;
+            }
+            LocalFree(text);
+            continue;
+        }
+        switch (*p) {
+            case '0': *this = static_cast<CString&&>(result); return;
+            case 'n': result += "\r\n"; break;
+            case 'r': result.AppendChar('\r'); break;
+            case 't': result.AppendChar('\t'); break;
+            default: result.AppendChar(*p); break;  // %% %. %! "% " and any other character
+        }
     }
-    LocalFree(text);
+    *this = static_cast<CString&&>(result);
 }
 
 BOOL CString::LoadString(UINT id) {

@@ -73,6 +73,9 @@ WINBASEAPI SIZE_T WINAPI LocalSize(HLOCAL mem);
 
 // Modules. A null name gives the module of the running executable.
 WINBASEAPI HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+// The module's file path. A path longer than size - 1 is cut, terminated, and the call
+// returns size with ERROR_INSUFFICIENT_BUFFER.
+WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 
 // Resources of a module (null: the executable). Names and types are integer resources
 // (MAKEINTRESOURCE), "#123" strings or case-insensitive names. A neutral language follows
