@@ -27,7 +27,7 @@ ctest --preset asan
 
 echo "== fuzz targets (${fuzz_seconds}s each)"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+cmake --build --preset fuzz --target fuzz_targets
 for target in build/fuzz/fuzz/*_fuzz; do
   name=$(basename "$target")
   corpus=$(mktemp -d)
