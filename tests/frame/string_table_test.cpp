@@ -1,6 +1,7 @@
 // The library's string table: which rows exist in each language and their exact texts.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -172,6 +173,26 @@ TEST(StringTable, TextsKeepTheirLineFeedsAndTrailingBlank) {
     ASSERT_FALSE(row8063.empty());
     EXPECT_EQ(row8063.back(), ' ');
     EXPECT_EQ(row8063.size(), 152u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StringTable, LoadStringCutsToTheBufferAndKeepsTheCanary) {
+    ScopedUILanguage english(kEnglishUS);
+    HINSTANCE library = AfxFindStringResourceHandle(8006);
+    ASSERT_NE(library, nullptr);
+    char buffer[24];
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(LoadStringA(library, 8006, buffer, 20), 19);
+    EXPECT_STREQ(buffer, "The request has tim");
+    EXPECT_EQ(buffer[20], 'x');
+    EXPECT_EQ(LoadStringA(library, 8006, buffer, 1), 0);
+    EXPECT_EQ(buffer[0], '\0');
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(LoadStringA(library, 8050, buffer, sizeof buffer), 0);
+    EXPECT_EQ(buffer[0], '\0');
 }
 
 }  // namespace

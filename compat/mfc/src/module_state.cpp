@@ -57,6 +57,14 @@ HINSTANCE SearchChain(Pred holds) {
     return nullptr;
 }
 
+// New links go to the head: the most recently linked module is searched first.
+void LinkIntoChain(CDynLinkLibrary* dll) {
+    AFX_MODULE_STATE* ms = AfxGetModuleState();
+    ChainLock lock;
+    dll->m_pNextDLL = ms->m_libraryList;
+    ms->m_libraryList = dll;
+}
+
 }  // namespace
 
 AFX_MODULE_STATE* AFXAPI AfxGetModuleState() {
@@ -134,10 +142,7 @@ CDynLinkLibrary::CDynLinkLibrary(AFX_EXTENSION_MODULE& state, BOOL bSystem)
       m_factoryList(state.pFirstSharedFactory),
       m_bSystem(bSystem),
       m_pNextDLL(nullptr) {
-    AFX_MODULE_STATE* ms = AfxGetModuleState();
-    ChainLock lock;
-    m_pNextDLL = ms->m_libraryList;
-    ms->m_libraryList = this;
+    LinkIntoChain(this);
 }
 
 CDynLinkLibrary::CDynLinkLibrary(HINSTANCE module, HINSTANCE resource)
@@ -147,10 +152,7 @@ CDynLinkLibrary::CDynLinkLibrary(HINSTANCE module, HINSTANCE resource)
       m_factoryList(nullptr),
       m_bSystem(FALSE),
       m_pNextDLL(nullptr) {
-    AFX_MODULE_STATE* ms = AfxGetModuleState();
-    ChainLock lock;
-    m_pNextDLL = ms->m_libraryList;
-    ms->m_libraryList = this;
+    LinkIntoChain(this);
 }
 
 CDynLinkLibrary::~CDynLinkLibrary() {

@@ -1,6 +1,9 @@
 // Resource lookup on module handles: FindResource, LoadResource, LoadString.
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+
 #include "language_search.h"
 #include "modules.h"
 
@@ -114,33 +117,22 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
         if (row == (id & 0xF)) break;
         at += size_t(count) * 2;
     }
-    int written = 0;
-    for (WORD i = 0; i < count; ++i) {
-        char32_t cp = char32_t(data[at + 2 * i] | (data[at + 2 * i + 1] << 8));
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count) {
-            char32_t low = char32_t(data[at + 2 * i + 2] | (data[at + 2 * i + 3] << 8));
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-        char bytes[4];
-        int n;
-        if (cp < 0x80) bytes[0] = char(cp), n = 1;
-        else if (cp < 0x800) bytes[0] = char(0xC0 | (cp >> 6)), bytes[1] = char(0x80 | (cp & 0x3F)), n = 2;
-        else if (cp < 0x10000)
-            bytes[0] = char(0xE0 | (cp >> 12)), bytes[1] = char(0x80 | ((cp >> 6) & 0x3F)),
-            bytes[2] = char(0x80 | (cp & 0x3F)), n = 3;
-        else
-            bytes[0] = char(0xF0 | (cp >> 18)), bytes[1] = char(0x80 | ((cp >> 12) & 0x3F)),
-            bytes[2] = char(0x80 | ((cp >> 6) & 0x3F)), bytes[3] = char(0x80 | (cp & 0x3F)), n = 4;
-        // Never split a character: stop when the whole of it does not fit.
-        if (written + n > bufferMax - 1) break;
-        for (int k = 0; k < n; ++k) buffer[written++] = bytes[k];
+    if (count == 0) return 0;
+    std::u16string row(count, u'\0');
+    for (WORD i = 0; i < count; ++i) row[i] = char16_t(data[at + 2 * i] | (data[at + 2 * i + 1] << 8));
+    auto* wide = reinterpret_cast<LPCWSTR>(row.data());
+    int needed = WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
+    std::string text(size_t(needed > 0 ? needed : 0), '\0');
+    if (needed > 0) WideCharToMultiByte(CP_ACP, 0, wide, count, text.data(), needed, nullptr, nullptr);
+    // Never split a character: a cut falls back to the start of the character it hits.
+    size_t written = text.size();
+    if (written > size_t(bufferMax - 1)) {
+        written = size_t(bufferMax - 1);
+        while (written > 0 && (static_cast<unsigned char>(text[written]) & 0xC0) == 0x80) --written;
     }
+    memcpy(buffer, text.data(), written);
     buffer[written] = 0;
-    return written;
+    return int(written);
 }
 
 }  // extern "C"
