@@ -43,6 +43,23 @@ TEST_F(LocaleEnvironment, VariablesAreReadInPrecedenceOrder) {
     EXPECT_EQ(GetSystemDefaultUILanguage(), 1033);
 }
 
+TEST_F(LocaleEnvironment, EmptyVariablesAreSkippedAndUnknownLocalesReadAsEnglish) {
+    setenv("LANG", "ko_KR.UTF-8", 1);
+    setenv("LC_ALL", "", 1);
+    setenv("NAVOTOOLS_LOCALE", "", 1);
+    EXPECT_EQ(GetUserDefaultLCID(), 1042u);
+    setenv("LANG", "xx_YY", 1);
+    EXPECT_EQ(GetUserDefaultLCID(), 1033u);
+    setenv("NAVOTOOLS_LOCALE", "3084", 1);
+    EXPECT_EQ(GetUserDefaultLangID(), 3084);
+    EXPECT_EQ(GetSystemDefaultLCID(), 1033u);
+    EXPECT_EQ(GetSystemDefaultLangID(), 1033);
+    unsetenv("NAVOTOOLS_LOCALE");
+    unsetenv("LC_ALL");
+    unsetenv("LANG");
+    EXPECT_EQ(GetUserDefaultLCID(), 1033u);
+}
+
 TEST_F(LocaleEnvironment, ThreadUILanguageDefaultsToTheUsersAndIsPerThread) {
     setenv("LANG", "fr_FR", 1);
     EXPECT_EQ(GetThreadUILanguage(), 1036);

@@ -1,50 +1,58 @@
-// Code pages. The ANSI and OEM code pages of a Linux process are UTF-8 (65001).
+// Code pages. The ANSI, OEM and thread code pages of a Linux process are UTF-8 (65001).
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
 
-bool IsUtf8CodePage(UINT cp) { return cp == CP_ACP || cp == CP_OEMCP || cp == CP_THREAD_ACP || cp == CP_UTF8; }
+enum class CodePage { Unsupported, Utf8, AnsiAsUtf8 };
 
-// Decodes one UTF-8 sequence at s[i..n); returns the code point or -1 for an invalid or
-// truncated sequence (then one byte is consumed).
-long DecodeUtf8(const unsigned char* s, int n, int& i) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-        ++i;
-        return c;
+CodePage Classify(UINT cp) {
+    if (cp == CP_UTF8) return CodePage::Utf8;
+    if (cp == CP_ACP || cp == CP_OEMCP || cp == CP_THREAD_ACP) return CodePage::AnsiAsUtf8;
+    return CodePage::Unsupported;
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kInvalid = 0xFFFFFFFF;
+
+// Decodes one sequence at s[i..n). An ill-formed sequence gives kInvalid and consumes its
+// maximal valid prefix (at least one byte), so that each ill-formed part becomes one
+// U+FFFD, as the platform's converter does.
+char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t& i) {
+    const unsigned char lead = s[i++];
+    if (lead < 0x80) return lead;
+    size_t extra;
+    char32_t cp;
+    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        cp = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;   // no overlong forms
+        if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+    } else {
+        return kInvalid;
     }
-    int extra;
-    long cp, min;
-    if (c >= 0xC2 && c <= 0xDF) extra = 1, cp = c & 0x1F, min = 0x80;
-    else if (c >= 0xE0 && c <= 0xEF) extra = 2, cp = c & 0x0F, min = 0x800;
-    else if (c >= 0xF0 && c <= 0xF4) extra = 3, cp = c & 0x07, min = 0x10000;
-    else {
-        ++i;
-        return -1;
-    }
-    if (n - i <= extra) {
-        ++i;
-        return -1;
-    }
-    for (int k = 1; k <= extra; ++k) {
-        unsigned char t = s[i + k];
-        if ((t & 0xC0) != 0x80) {
-            ++i;
-            return -1;
-        }
+    for (size_t k = 0; k < extra; ++k) {
+        if (i >= n) return kInvalid;
+        const unsigned char t = s[i];
+        if (k == 0 ? (t < low || t > high) : (t & 0xC0) != 0x80) return kInvalid;
         cp = (cp << 6) | (t & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         ++i;
-        return -1;
     }
-    i += extra + 1;
     return cp;
 }
 
-int EncodeUtf8(unsigned long cp, char* out) {
+size_t EncodeUtf8(char32_t cp, char* out) {
     if (cp < 0x80) {
         out[0] = char(cp);
         return 1;
@@ -75,29 +83,36 @@ UINT WINAPI GetACP() { return CP_UTF8; }
 UINT WINAPI GetOEMCP() { return CP_UTF8; }
 
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int cbSrc, LPWSTR dest, int cchDest) {
-    if (!IsUtf8CodePage(codePage)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    // The platform checks the buffers first, then the code page, then the flags.
     if (!src || cbSrc == 0 || cchDest < 0 || (cchDest > 0 && !dest)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (flags & ~DWORD(MB_ERR_INVALID_CHARS | MB_PRECOMPOSED)) {
+    const CodePage kind = Classify(codePage);
+    if (kind == CodePage::Unsupported) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // CP_UTF8 takes no flag but MB_ERR_INVALID_CHARS; the ANSI code pages also take the
+    // composition flags, which change nothing for UTF-8 text here.
+    DWORD allowed = MB_ERR_INVALID_CHARS;
+    if (kind == CodePage::AnsiAsUtf8) allowed |= MB_PRECOMPOSED | MB_COMPOSITE | MB_USEGLYPHCHARS;
+    if (flags & ~allowed) {
         SetLastError(ERROR_INVALID_FLAGS);
         return 0;
     }
-    int n = cbSrc < 0 ? lstrlenA(src) + 1 : cbSrc;
+    const size_t n = cbSrc < 0 ? strlen(src) + 1 : size_t(cbSrc);
     const auto* s = reinterpret_cast<const unsigned char*>(src);
     std::u16string out;
-    for (int i = 0; i < n;) {
-        long cp = DecodeUtf8(s, n, i);
-        if (cp < 0) {
+    out.reserve(n);
+    for (size_t i = 0; i < n;) {
+        char32_t cp = DecodeUtf8(s, n, i);
+        if (cp == kInvalid) {
             if (flags & MB_ERR_INVALID_CHARS) {
                 SetLastError(ERROR_NO_UNICODE_TRANSLATION);
                 return 0;
             }
-            cp = 0xFFFD;
+            cp = kReplacement;
         }
         if (cp >= 0x10000) {
             out.push_back(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
@@ -106,47 +121,72 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int cbSrc
             out.push_back(char16_t(cp));
         }
     }
+    if (out.size() > size_t(INT32_MAX)) {
+        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+        return 0;
+    }
     if (cchDest == 0) return int(out.size());
     if (out.size() > size_t(cchDest)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    out.copy(reinterpret_cast<char16_t*>(dest), out.size());
+    memcpy(dest, out.data(), out.size() * sizeof(WCHAR));
     return int(out.size());
 }
 
-int WINAPI WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR src, int cchSrc, LPSTR dest, int cbDest, LPCSTR,
-                               LPBOOL usedDefaultChar) {
-    if (!IsUtf8CodePage(codePage) || !src || cchSrc == 0 || cbDest < 0 || (cbDest > 0 && !dest) ||
-        (codePage == CP_UTF8 && usedDefaultChar)) {
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int cchSrc, LPSTR dest, int cbDest,
+                               LPCSTR defaultChar, LPBOOL usedDefaultChar) {
+    if (!src || cchSrc == 0 || cbDest < 0 || (cbDest > 0 && !dest)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    if (usedDefaultChar) *usedDefaultChar = FALSE;
-    int n = cchSrc;
-    if (n < 0) {
-        n = 0;
+    const CodePage kind = Classify(codePage);
+    // UTF-8 has no default character: asking for one is an invalid parameter.
+    if (kind == CodePage::Unsupported || defaultChar || usedDefaultChar) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    DWORD allowed = WC_ERR_INVALID_CHARS;
+    if (kind == CodePage::AnsiAsUtf8) allowed |= WC_NO_BEST_FIT_CHARS;
+    if (flags & ~allowed) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    size_t n = 0;
+    if (cchSrc < 0) {
         while (src[n]) ++n;
         ++n;
+    } else {
+        n = size_t(cchSrc);
     }
     std::string out;
-    for (int i = 0; i < n; ++i) {
-        unsigned long cp = src[i];
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        char32_t cp = src[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (src[i + 1] - 0xDC00);
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(src[i + 1]) - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;  // a lone surrogate
+            // A lone surrogate.
+            if (flags & WC_ERR_INVALID_CHARS) {
+                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+                return 0;
+            }
+            cp = kReplacement;
         }
         char buf[4];
-        out.append(buf, size_t(EncodeUtf8(cp, buf)));
+        out.append(buf, EncodeUtf8(cp, buf));
+    }
+    if (out.size() > size_t(INT32_MAX)) {
+        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+        return 0;
     }
     if (cbDest == 0) return int(out.size());
     if (out.size() > size_t(cbDest)) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    out.copy(dest, out.size());
+    memcpy(dest, out.data(), out.size());
     return int(out.size());
 }
 

@@ -1,16 +1,24 @@
-// The module table: ELF objects registered by their loader glue, and the executable.
+// The module table: the executable, ELF objects registered by their loader glue, and PE
+// files read as resource images.
 #include "modules.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
 #include <strings.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
-#include <vector>
 
+#include "elf_sections.h"
 #include "navo_module.h"
 
 namespace navo::win32 {
@@ -18,14 +26,27 @@ namespace {
 
 struct Table {
     std::mutex lock;
-    std::vector<Module*> modules;
-    Module* executable = nullptr;
+    std::vector<std::shared_ptr<Module>> modules;  // ELF objects and images
+    std::shared_ptr<Module> executable;
 };
 
 // Leaked on purpose: modules unregister while the process exits, after static destructors.
 Table& TheTable() {
     static Table* table = new Table;
     return *table;
+}
+
+HMODULE HandleOf(const std::shared_ptr<Module>& m) { return reinterpret_cast<HMODULE>(m.get()); }
+
+// The path a module was loaded by, made absolute. Symbolic links are kept: the platform
+// names a module by the path it was loaded from, and "libfoo.so.1" must not turn into the
+// "libfoo.so.1.2.3" it points at.
+std::string AbsolutePath(const char* path) {
+    if (!path || !*path) return {};
+    if (path[0] == '/') return path;
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved)) return resolved;
+    return path;
 }
 
 std::string ExecutablePath() {
@@ -35,100 +56,223 @@ std::string ExecutablePath() {
     return std::string(buffer, size_t(n));
 }
 
-Module* Executable(Table& t) {
+void IndexResources(Module& m, ByteView image) {
+    auto index = ReadPeResources(image.data(), image.size());
+    if (index) {
+        m.resources = std::move(*index);
+    } else {
+        m.resources = ResourceIndex();
+        m.resourceError = index.error().Message();
+    }
+}
+
+// The executable's own resources, from the ".rsrc" section of its file. The section's
+// bytes are copied so that the record does not depend on how the file is mapped.
+void ReadExecutableResources(Module& m) {
+    int fd = open(m.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st{};
+    if (fstat(fd, &st) == 0 && st.st_size > 0) {
+        void* map = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map != MAP_FAILED) {
+            auto section = FindElfSection(ByteView(static_cast<const BYTE*>(map), size_t(st.st_size)), ".rsrc");
+            if (section) m.ownedBytes.assign(section->data(), section->data() + section->size());
+            munmap(map, size_t(st.st_size));
+        }
+    }
+    close(fd);
+    if (!m.ownedBytes.empty()) IndexResources(m, ByteView(m.ownedBytes.data(), m.ownedBytes.size()));
+}
+
+// Called with the table locked.
+std::shared_ptr<Module>& Executable(Table& t, bool readResources = true) {
     if (!t.executable) {
-        // The executable's own resources are not read yet: it answers lookups as a module
-        // without resources.
-        t.executable = new Module;
+        t.executable = std::make_shared<Module>();
+        t.executable->kind = ModuleKind::Executable;
         t.executable->path = ExecutablePath();
+        if (readResources) ReadExecutableResources(*t.executable);
     }
     return t.executable;
 }
 
+bool IsMainProgram(const void* address) {
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (!dladdr1(address, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) || !map) return false;
+    void* self = dlopen(nullptr, RTLD_NOW | RTLD_NOLOAD);
+    if (!self) return false;
+    link_map* mainMap = nullptr;
+    bool isMain = dlinfo(self, RTLD_DI_LINKMAP, &mainMap) == 0 && mainMap == map;
+    dlclose(self);
+    return isMain;
+}
+
 std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of("/\\");
+    size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// "libNavoTools.so.1" and "NavoTools.dll.so" both answer to "NavoTools" and
-// "NavoTools.dll", case-insensitively.
-bool NameMatches(const std::string& path, std::string wanted) {
-    std::string file = BaseName(path);
-    wanted = BaseName(wanted);
-    auto strip = [](std::string s) {
-        if (s.size() > 3 && strncasecmp(s.c_str(), "lib", 3) == 0) s = s.substr(3);
-        size_t so = s.find(".so");
-        if (so != std::string::npos) s.resize(so);
-        size_t dot = s.rfind('.');
-        if (dot != std::string::npos && strcasecmp(s.c_str() + dot, ".dll") == 0) s.resize(dot);
-        return s;
-    };
-    return strcasecmp(file.c_str(), wanted.c_str()) == 0 || strcasecmp(strip(file).c_str(), strip(wanted).c_str()) == 0;
+bool EndsWithNoCase(const std::string& s, const char* suffix) {
+    size_t n = strlen(suffix);
+    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
+}
+
+// The names a module answers to. The platform appends ".dll" to a name without an
+// extension; an ELF file adds the ".so" of Winelib ("mapi32.dll.so" is "mapi32.dll") or
+// the "lib" and ".so[.N]" of a Linux library ("libNavoTools.so.1" is "NavoTools.dll").
+std::vector<std::string> NamesOf(const Module& m) {
+    std::string file = BaseName(m.path);
+    std::vector<std::string> names{file};
+    if (m.kind == ModuleKind::Executable) {
+        if (!EndsWithNoCase(file, ".exe")) names.push_back(file + ".exe");
+        return names;
+    }
+    std::string lower = file;
+    for (char& c : lower) c = char(tolower(static_cast<unsigned char>(c)));
+    size_t so = lower.find(".so");
+    if (so != std::string::npos && (so + 3 == lower.size() || lower[so + 3] == '.')) {
+        std::string stem = file.substr(0, so);
+        names.push_back(file.substr(0, so + 3));
+        names.push_back(stem);
+        if (stem.size() > 3 && strncasecmp(stem.c_str(), "lib", 3) == 0) names.push_back(stem.substr(3));
+    }
+    for (size_t i = 0, n = names.size(); i < n; ++i)
+        if (names[i].find('.') == std::string::npos) names.push_back(names[i] + ".dll");
+    return names;
+}
+
+bool NameMatches(const Module& m, const char* requested) {
+    std::string wanted = requested;
+    if (wanted.find('/') != std::string::npos) return AbsolutePath(requested) == m.path;
+    // A trailing dot says "no extension"; no dot at all means ".dll".
+    if (!wanted.empty() && wanted.back() == '.') wanted.pop_back();
+    else if (wanted.find('.') == std::string::npos) wanted += ".dll";
+    for (const std::string& name : NamesOf(m))
+        if (strcasecmp(name.c_str(), wanted.c_str()) == 0) return true;
+    return false;
 }
 
 }  // namespace
 
-Module* FindModule(HMODULE handle) {
+std::shared_ptr<const Module> FindModule(HMODULE handle) {
     Table& t = TheTable();
     std::lock_guard<std::mutex> guard(t.lock);
     if (!handle) return Executable(t);
-    auto* m = reinterpret_cast<Module*>(handle);
-    if (m == t.executable) return m;
-    return std::find(t.modules.begin(), t.modules.end(), m) != t.modules.end() ? m : nullptr;
+    auto* wanted = reinterpret_cast<Module*>(handle);
+    if (t.executable && t.executable.get() == wanted) return t.executable;
+    for (const auto& m : t.modules)
+        if (m.get() == wanted) return m;
+    return nullptr;
+}
+
+HMODULE RegisterImageModule(std::string path, std::vector<BYTE> bytes) {
+    auto image = PeImage::Parse(ByteView(bytes.data(), bytes.size()));
+    if (!image) {
+        SetLastError(ERROR_BAD_EXE_FORMAT);
+        return nullptr;
+    }
+    auto m = std::make_shared<Module>();
+    m->kind = ModuleKind::Image;
+    m->path = std::move(path);
+    m->ownedBytes = std::move(bytes);
+    // The parsed image refers to the bytes by address, which the move kept.
+    auto index = IndexPeResources(*image);
+    if (index) m->resources = std::move(*index);
+    else m->resourceError = index.error().Message();
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> guard(t.lock);
+    t.modules.push_back(m);
+    return HandleOf(m);
+}
+
+HMODULE RegisterImageModuleForTesting(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+    std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return RegisterImageModule(AbsolutePath(path.c_str()), std::move(bytes));
+}
+
+bool UnregisterImageModule(HMODULE module) {
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> guard(t.lock);
+    auto it = std::find_if(t.modules.begin(), t.modules.end(), [&](const auto& m) {
+        return HandleOf(m) == module && m->kind == ModuleKind::Image;
+    });
+    if (it == t.modules.end()) return false;
+    t.modules.erase(it);
+    return true;
 }
 
 }  // namespace navo::win32
 
 using navo::win32::Module;
+using navo::win32::ModuleKind;
 using navo::win32::TheTable;
-using navo::win32::NameMatches;
 
 extern "C" {
 
 HMODULE WINAPI NavoRegisterElfModule(const void* addressInModule, const void* resourceImage,
                                      SIZE_T resourceImageSize) {
     Dl_info info{};
-    if (!dladdr(addressInModule, &info)) return nullptr;
+    if (!addressInModule || !dladdr(addressInModule, &info)) return nullptr;
+    const bool isMain = navo::win32::IsMainProgram(addressInModule);
     auto& t = TheTable();
     std::lock_guard<std::mutex> guard(t.lock);
-    for (Module* m : t.modules)
-        if (m->base == info.dli_fbase) return reinterpret_cast<HMODULE>(m);
-    auto* m = new Module;
+    navo::win32::ByteView image(static_cast<const BYTE*>(resourceImage), resourceImageSize);
+    if (isMain) {
+        // The program itself links the loader glue: its image is the one the executable's
+        // record reads from the file, so the embedded copy serves it directly.
+        auto& exe = navo::win32::Executable(t, false);
+        if (exe->base == nullptr) {
+            exe->base = info.dli_fbase;
+            if (exe->ownedBytes.empty() && image.size()) navo::win32::IndexResources(*exe, image);
+        }
+        return navo::win32::HandleOf(exe);
+    }
+    for (const auto& m : t.modules)
+        if (m->kind == ModuleKind::Elf && m->base == info.dli_fbase) return navo::win32::HandleOf(m);
+    auto m = std::make_shared<Module>();
+    m->kind = ModuleKind::Elf;
     m->base = info.dli_fbase;
-    m->path = info.dli_fname ? info.dli_fname : "";
-    if (resourceImage && resourceImageSize)
-        m->resources = navo::win32::ReadPeResources(static_cast<const BYTE*>(resourceImage), resourceImageSize);
+    m->path = navo::win32::AbsolutePath(info.dli_fname);
+    if (image.size()) navo::win32::IndexResources(*m, image);
     t.modules.push_back(m);
-    return reinterpret_cast<HMODULE>(m);
+    return navo::win32::HandleOf(m);
 }
 
 void WINAPI NavoSetModuleInitFailed(HMODULE module) {
-    if (Module* m = navo::win32::FindModule(module)) m->initFailed = true;
+    auto m = navo::win32::FindModule(module);
+    if (m && module) m->initFailed = true;
 }
 
 void WINAPI NavoUnregisterElfModule(HMODULE module) {
     auto& t = TheTable();
     std::lock_guard<std::mutex> guard(t.lock);
-    auto* m = reinterpret_cast<Module*>(module);
-    auto it = std::find(t.modules.begin(), t.modules.end(), m);
-    if (it == t.modules.end()) return;
-    t.modules.erase(it);
-    delete m;
+    // The executable's record outlives its glue: the process is exiting.
+    auto it = std::find_if(t.modules.begin(), t.modules.end(), [&](const auto& m) {
+        return navo::win32::HandleOf(m) == module && m->kind == ModuleKind::Elf;
+    });
+    if (it != t.modules.end()) t.modules.erase(it);
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     auto& t = TheTable();
     std::lock_guard<std::mutex> guard(t.lock);
-    if (!moduleName) return reinterpret_cast<HMODULE>(navo::win32::Executable(t));
-    for (Module* m : t.modules)
-        if (!m->initFailed && NameMatches(m->path, moduleName)) return reinterpret_cast<HMODULE>(m);
-    if (NameMatches(navo::win32::Executable(t)->path, moduleName)) return reinterpret_cast<HMODULE>(t.executable);
+    auto& exe = navo::win32::Executable(t);
+    if (!moduleName) return navo::win32::HandleOf(exe);
+    // A module whose entry point refused to attach is not loaded, as on the platform.
+    for (const auto& m : t.modules)
+        if (!m->initFailed && navo::win32::NameMatches(*m, moduleName)) return navo::win32::HandleOf(m);
+    if (navo::win32::NameMatches(*exe, moduleName)) return navo::win32::HandleOf(exe);
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
-    Module* m = navo::win32::FindModule(module);
+    auto m = navo::win32::FindModule(module);
     if (!m) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
@@ -137,10 +281,10 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    // As the platform: a path that does not fit is cut to size - 1 characters, terminated,
-    // and the call returns size with ERROR_INSUFFICIENT_BUFFER.
+    // As the platform since Vista: a path that does not fit is cut to size - 1 characters
+    // and terminated; the call returns size and sets ERROR_INSUFFICIENT_BUFFER.
     const std::string& path = m->path;
-    if (path.size() + 1 > size) {
+    if (path.size() >= size) {
         memcpy(buffer, path.data(), size - 1);
         buffer[size - 1] = 0;
         SetLastError(ERROR_INSUFFICIENT_BUFFER);

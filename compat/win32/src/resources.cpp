@@ -1,9 +1,6 @@
 // Resource lookup on module handles: FindResource, LoadResource, LoadString.
 #include <windows.h>
 
-#include <cstring>
-#include <string>
-
 #include "language_search.h"
 #include "modules.h"
 
@@ -13,52 +10,60 @@ using navo::win32::ResourceKey;
 
 namespace {
 
+// The entry an HRSRC names in `m`; sets the last error when there is none. A handle of
+// another module is refused rather than read (the platform trusts it blindly).
 const ResourceEntry* EntryOf(const Module* m, HRSRC resource) {
-    if (!m || !resource) return nullptr;
-    const auto& entries = m->resources.entries;
-    auto* e = reinterpret_cast<const ResourceEntry*>(resource);
-    if (entries.empty() || e < entries.data() || e >= entries.data() + entries.size()) return nullptr;
-    return e;
-}
-
-const ResourceEntry* Find(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
-    Module* m = navo::win32::FindModule(module);
-    if (!m) {
+    if (!m || !m->resources.hasDirectory()) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return nullptr;
     }
-    ResourceKey typeKey, nameKey;
-    if (!type || !name || !navo::win32::MakeResourceKey(type, typeKey)) {
-        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    if (!m->resources.Owns(resource)) {
+        SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    if (!navo::win32::MakeResourceKey(name, nameKey)) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
+    return reinterpret_cast<const ResourceEntry*>(resource);
+}
+
+// One UTF-16 string of a string block, as UTF-8 into buffer[0, room), never splitting a
+// character: a character that does not fit whole ends the copy. Lone surrogates become
+// U+FFFD, as the platform's conversion to UTF-8 does. Returns the bytes written.
+int CopyUtf16AsUtf8(const BYTE* units, size_t count, char* buffer, int room) {
+    int written = 0;
+    for (size_t i = 0; i < count; ++i) {
+        char32_t cp = char32_t(units[2 * i] | (units[2 * i + 1] << 8));
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count) {
+            char32_t low = char32_t(units[2 * i + 2] | (units[2 * i + 3] << 8));
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+        char bytes[4];
+        int n;
+        if (cp < 0x80) {
+            bytes[0] = char(cp);
+            n = 1;
+        } else if (cp < 0x800) {
+            bytes[0] = char(0xC0 | (cp >> 6));
+            bytes[1] = char(0x80 | (cp & 0x3F));
+            n = 2;
+        } else if (cp < 0x10000) {
+            bytes[0] = char(0xE0 | (cp >> 12));
+            bytes[1] = char(0x80 | ((cp >> 6) & 0x3F));
+            bytes[2] = char(0x80 | (cp & 0x3F));
+            n = 3;
+        } else {
+            bytes[0] = char(0xF0 | (cp >> 18));
+            bytes[1] = char(0x80 | ((cp >> 12) & 0x3F));
+            bytes[2] = char(0x80 | ((cp >> 6) & 0x3F));
+            bytes[3] = char(0x80 | (cp & 0x3F));
+            n = 4;
+        }
+        if (n > room - written) break;
+        for (int k = 0; k < n; ++k) buffer[written++] = bytes[k];
     }
-    const auto& entries = m->resources.entries;
-    bool typeFound = false;
-    const ResourceEntry* first = nullptr;
-    for (const ResourceEntry& e : entries) {
-        if (!(e.type == typeKey)) continue;
-        typeFound = true;
-        if (e.name == nameKey && !first) first = &e;
-    }
-    if (!typeFound) {
-        SetLastError(m->resources.entries.empty() ? ERROR_RESOURCE_DATA_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
-        return nullptr;
-    }
-    if (!first) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
-    for (LANGID lang : navo::win32::ResourceLanguageCandidates(language))
-        for (const ResourceEntry& e : entries)
-            if (e.language == lang && e.type == typeKey && e.name == nameKey) return &e;
-    // A request without a language settles for the first one the module has.
-    if (PRIMARYLANGID(language) == LANG_NEUTRAL) return first;
-    SetLastError(ERROR_RESOURCE_LANG_NOT_FOUND);
-    return nullptr;
+    return written;
 }
 
 }  // namespace
@@ -66,7 +71,33 @@ const ResourceEntry* Find(HMODULE module, LPCSTR type, LPCSTR name, WORD languag
 extern "C" {
 
 HRSRC WINAPI FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
-    return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(Find(module, type, name, language)));
+    auto m = navo::win32::FindModule(module);
+    if (!m) {
+        // What the platform reports for a handle without PE headers behind it.
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return nullptr;
+    }
+    // The name is converted before the type, as on the platform; a "#" number that needs
+    // more than 16 bits is an invalid parameter.
+    auto nameKey = navo::win32::ResourceKeyFromArgument(name);
+    if (!nameKey) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    auto typeKey = navo::win32::ResourceKeyFromArgument(type);
+    if (!typeKey) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const std::vector<LANGID> languages = navo::win32::ResourceLanguageCandidates(language);
+    // Without a language asked for, the platform settles for the name's first language.
+    const bool neutral = PRIMARYLANGID(language) == LANG_NEUTRAL;
+    navo::win32::ResourceLookup found = m->resources.Find(*typeKey, *nameKey, languages, neutral);
+    if (!found.entry) {
+        SetLastError(found.error);
+        return nullptr;
+    }
+    return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(found.entry));
 }
 
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
@@ -74,29 +105,30 @@ HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
 }
 
 HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource) {
-    const ResourceEntry* e = EntryOf(navo::win32::FindModule(module), resource);
-    if (!e) {
-        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-        return nullptr;
-    }
-    return const_cast<BYTE*>(e->data);
+    // As the platform: a null resource gives null and leaves the last error alone.
+    if (!resource) return nullptr;
+    auto m = navo::win32::FindModule(module);
+    const ResourceEntry* e = EntryOf(m.get(), resource);
+    return e ? const_cast<BYTE*>(e->data) : nullptr;
 }
 
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource) {
-    const ResourceEntry* e = EntryOf(navo::win32::FindModule(module), resource);
-    if (!e) {
-        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-        return 0;
-    }
-    return e->size;
+    if (!resource) return 0;
+    auto m = navo::win32::FindModule(module);
+    const ResourceEntry* e = EntryOf(m.get(), resource);
+    return e ? e->size : 0;
 }
 
+// Resources stay where the module holds them: the handle is the data.
 LPVOID WINAPI LockResource(HGLOBAL resourceData) { return resourceData; }
 
+// Nothing to free; the platform's 32-bit FreeResource returns FALSE as well.
 BOOL WINAPI FreeResource(HGLOBAL) { return FALSE; }
 
 int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax) {
-    if (!buffer || bufferMax <= 0) {
+    // The platform answers a zero-length buffer with -1 and writes nothing.
+    if (bufferMax == 0) return -1;
+    if (!buffer || bufferMax < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -104,35 +136,23 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
     HRSRC block = FindResourceA(instance, MAKEINTRESOURCEA((LOWORD(id) >> 4) + 1), RT_STRING);
     if (!block) return 0;
     const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(instance, block)));
-    DWORD size = SizeofResource(instance, block);
+    const DWORD size = SizeofResource(instance, block);
     if (!data) return 0;
-    // A block holds 16 rows, each a 16-bit count followed by that many UTF-16 units.
+    // A block holds 16 rows, each a 16-bit count and that many UTF-16 units. A block cut
+    // short has no rows past its end.
     size_t at = 0;
     WORD count = 0;
     for (UINT row = 0;; ++row) {
-        if (at + 2 > size) return 0;
+        if (size < 2 || at > size - 2) return 0;
         count = WORD(data[at] | (data[at + 1] << 8));
         at += 2;
         if (size_t(count) * 2 > size - at) return 0;
         if (row == (id & 0xF)) break;
         at += size_t(count) * 2;
     }
-    if (count == 0) return 0;
-    std::u16string row(count, u'\0');
-    for (WORD i = 0; i < count; ++i) row[i] = char16_t(data[at + 2 * i] | (data[at + 2 * i + 1] << 8));
-    auto* wide = reinterpret_cast<LPCWSTR>(row.data());
-    int needed = WideCharToMultiByte(CP_ACP, 0, wide, count, nullptr, 0, nullptr, nullptr);
-    std::string text(size_t(needed > 0 ? needed : 0), '\0');
-    if (needed > 0) WideCharToMultiByte(CP_ACP, 0, wide, count, text.data(), needed, nullptr, nullptr);
-    // Never split a character: a cut falls back to the start of the character it hits.
-    size_t written = text.size();
-    if (written > size_t(bufferMax - 1)) {
-        written = size_t(bufferMax - 1);
-        while (written > 0 && (static_cast<unsigned char>(text[written]) & 0xC0) == 0x80) --written;
-    }
-    memcpy(buffer, text.data(), written);
+    const int written = CopyUtf16AsUtf8(data + at, count, buffer, bufferMax - 1);
     buffer[written] = 0;
-    return int(written);
+    return written;
 }
 
 }  // extern "C"
