@@ -32,13 +32,18 @@ function(navotools_compile_rc rcfile outdll)
   endif()
   add_custom_command(
     OUTPUT ${res}
-    COMMAND ${NAVOTOOLS_LLVM_RC} ${pre} ${includes} /FO ${res} ${rcfile}
+    # "--" ends the options: llvm-rc reads any word that starts with "/" as a switch,
+    # so an absolute input path such as /check/... would be taken for "/C heck/...".
+    COMMAND ${NAVOTOOLS_LLVM_RC} ${pre} ${includes} /FO ${res} -- ${rcfile}
     DEPENDS ${rcfile}
     COMMENT "Compiling resources ${name}.rc"
     VERBATIM)
   add_custom_command(
     OUTPUT ${outdll}
-    COMMAND ${NAVOTOOLS_LLD_LINK} /nologo /dll /noentry /machine:x64 /out:${outdll} ${res}
+    # The input is named relative to the binary directory for the same reason: lld-link
+    # takes a leading "/" for a switch too.
+    COMMAND ${NAVOTOOLS_LLD_LINK} /nologo /dll /noentry /machine:x64 /out:${outdll} ${name}.res
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DEPENDS ${res}
     COMMENT "Linking resource image ${name}"
     VERBATIM)
