@@ -7,3 +7,4 @@
 #include "winnls.h"
 #include "winbase.h"
 #include "winuser.h"
+#include "sysinfoapi.h"

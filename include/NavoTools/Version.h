@@ -1,0 +1,53 @@
+// Version information: the running Windows release.
+#pragma once
+
+#include <afxwin.h>
+
+#include "NavoTools/Export.h"
+
+// --- The running Windows release -------------------------------------------------------
+
+// The operating-system version, asked of the platform once at construction, and tests that
+// classify it. The tests look at the platform identifier and the major and minor numbers
+// only (IsWin98SE also at the service-pack text); each gives 1 when it holds, else 0. The
+// object is its OSVERSIONINFOA record and nothing else.
+class NAVOTOOLS_API CWinOSVersion {
+public:
+    // Zeroes the record and fills it with GetVersionExA; when that fails, the record stays
+    // zero but for its size and every test gives 0.
+    CWinOSVersion();
+    // Holds a copy of the given record, as if the platform had answered with it.
+    explicit CWinOSVersion(const OSVERSIONINFOA& record);
+    CWinOSVersion(const CWinOSVersion& other);
+    ~CWinOSVersion();
+    CWinOSVersion& operator=(const CWinOSVersion& other);
+
+    // The held record, for the build number and the service-pack text.
+    const OSVERSIONINFOA& GetVerInfo() const;
+
+    // Windows 95 family (platform 1): any release; 95 (4.0); 98 (4.10, also the Second
+    // Edition); 98 Second Edition (4.10 with 'A' as the service-pack text's second
+    // character); Me (4.90); major 4 or more and, separately, minor 10 or more.
+    int IsWin9x() const;
+    int IsWin95() const;
+    int IsWin98() const;
+    int IsWin98SE() const;
+    int IsWinMe() const;
+    int IsWin98OrHigher() const;
+
+    // NT family (platform 2): any release; NT 4 (4.0); 2000 (5.0); XP (5.1); major 4 or more;
+    // major 5 or more.
+    int IsWinNT() const;
+    int IsWinNT4() const;
+    int IsWin2000() const;
+    int IsWinXP() const;
+    int IsWinNT4OrHigher() const;
+    int IsWin2000OrHigher() const;
+
+protected:
+    // Sets the size field to 148 and refills the record with GetVersionExA; returns its result.
+    int GetOSVer();
+
+private:
+    OSVERSIONINFOA m_osvi;
+};
