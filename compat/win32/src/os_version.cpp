@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "system_state.h"
+
 namespace {
 
 struct EmulatedRelease {
@@ -112,17 +114,6 @@ bool ParseStateFile(std::string_view text, EmulatedRelease& release) {
     return true;
 }
 
-// The emulated system's state directory; empty when there is none to be found.
-std::string StateDirectory() {
-    const char* home = getenv("NAVOTOOLS_HOME");
-    if (home && *home) return home;
-    const char* config = getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/') return std::string(config) + "/navotools";
-    const char* user = getenv("HOME");
-    if (user && *user) return std::string(user) + "/.config/navotools";
-    return {};
-}
-
 bool ReadStateFile(const std::string& path, std::string& text) {
     FILE* file = fopen(path.c_str(), "rb");
     if (!file) return false;
@@ -138,7 +129,7 @@ EmulatedRelease CurrentRelease() {
     EmulatedRelease release;
     const char* variable = getenv("NAVOTOOLS_OSVERSION");
     if (variable && *variable && ParseVersionVariable(variable, release)) return release;
-    std::string dir = StateDirectory();
+    std::string dir = navo::win32::StateDirectory();
     std::string text;
     if (!dir.empty() && ReadStateFile(dir + "/osversion", text)) ParseStateFile(text, release);
     return release;

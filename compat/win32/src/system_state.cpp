@@ -1,0 +1,43 @@
+// The emulated system's state directory.
+
+#include "system_state.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace navo::win32 {
+
+std::string StateDirectory() {
+    const char* home = getenv("NAVOTOOLS_HOME");
+    if (home && *home) return home;
+    const char* config = getenv("XDG_CONFIG_HOME");
+    if (config && config[0] == '/') return std::string(config) + "/navotools";
+    const char* user = getenv("HOME");
+    if (user && *user) return std::string(user) + "/.config/navotools";
+    return {};
+}
+
+std::string EnsureStateDirectory() {
+    std::string dir = StateDirectory();
+    if (dir.empty()) {
+        errno = ENOENT;
+        return {};
+    }
+    // Each missing component in turn, as mkdir -p does.
+    for (size_t slash = dir.find('/', 1);; slash = dir.find('/', slash + 1)) {
+        std::string part = dir.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return {};
+        if (slash == std::string::npos) break;
+    }
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) return {};
+    if (!S_ISDIR(st.st_mode)) {
+        errno = ENOTDIR;
+        return {};
+    }
+    return dir;
+}
+
+}  // namespace navo::win32
