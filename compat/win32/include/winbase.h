@@ -77,6 +77,22 @@ WINBASEAPI HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 // returns size with ERROR_INSUFFICIENT_BUFFER.
 WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 
+// Loads a module, or adds a reference to one already loaded. A name with a folder is taken
+// as given; a bare name is looked for in the application's folder, the current folder,
+// then NAVOTOOLS_LIBRARY_PATH and the library's own folders, matching file names
+// case-insensitively (".dll" is added to a name without an extension; "NAME.dll" is also
+// found as "NAME.dll.so"). A PE file loads as a resource image: resources and message
+// tables, no code. An ELF shared object loads with dlopen. Null with ERROR_MOD_NOT_FOUND
+// when nothing is found, ERROR_BAD_EXE_FORMAT for a file of neither format,
+// ERROR_DLL_INIT_FAILED when the module's entry point refused to attach.
+WINBASEAPI HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
+// Drops one reference; the last one unloads the module. Modules the process was linked
+// with stay loaded.
+WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module);
+// An exported function of an ELF module, by name. Null with ERROR_PROC_NOT_FOUND for a
+// resource image, an ordinal or a name the module does not export.
+WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
+
 // Resources of a module (null: the executable). Names and types are integer resources
 // (MAKEINTRESOURCE), "#123" strings or case-insensitive names. A neutral language follows
 // the platform's search: the thread's UI language, the user's and the system's

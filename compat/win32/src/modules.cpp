@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "elf_sections.h"
+#include "module_search.h"
 #include "navo_module.h"
 
 namespace navo::win32 {
@@ -292,6 +293,255 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     }
     memcpy(buffer, path.c_str(), path.size() + 1);
     return DWORD(path.size());
+}
+
+}  // extern "C"
+
+// --- LoadLibraryA, FreeLibrary, GetProcAddress -----------------------------------------
+
+namespace navo::win32 {
+namespace {
+
+// Larger files are not resource DLLs; refusing them keeps a stray name from reading
+// gigabytes into memory.
+constexpr off_t kMaxImageBytes = off_t(1) << 30;
+
+enum class FileFormat { Missing, Pe, Elf, Other };
+
+FileFormat SniffFormat(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return FileFormat::Missing;
+    unsigned char magic[4] = {};
+    ssize_t n = read(fd, magic, sizeof magic);
+    close(fd);
+    if (n >= 2 && magic[0] == 'M' && magic[1] == 'Z') return FileFormat::Pe;
+    if (n == 4 && memcmp(magic, "\x7f" "ELF", 4) == 0) return FileFormat::Elf;
+    return FileFormat::Other;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, DWORD& error) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = ERROR_MOD_NOT_FOUND;
+        return false;
+    }
+    struct stat st{};
+    if (fstat(fd, &st) != 0 || st.st_size > kMaxImageBytes) {
+        close(fd);
+        error = ERROR_BAD_EXE_FORMAT;
+        return false;
+    }
+    bytes.resize(size_t(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    close(fd);
+    bytes.resize(done);
+    return true;
+}
+
+// The resources an ELF file carries in its ".rsrc" section, copied out of the file.
+void ReadElfFileResources(Module& m) {
+    int fd = open(m.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st{};
+    if (fstat(fd, &st) == 0 && st.st_size > 0) {
+        void* map = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map != MAP_FAILED) {
+            auto section = FindElfSection(ByteView(static_cast<const BYTE*>(map), size_t(st.st_size)), ".rsrc");
+            if (section) m.ownedBytes.assign(section->data(), section->data() + section->size());
+            munmap(map, size_t(st.st_size));
+        }
+    }
+    close(fd);
+    if (!m.ownedBytes.empty()) IndexResources(m, ByteView(m.ownedBytes.data(), m.ownedBytes.size()));
+}
+
+// A module already loaded that `name` or `path` names, with one more reference; null when
+// there is none. Called with the table locked.
+HMODULE AddReference(Table& t, const char* name, const std::string& path) {
+    for (const auto& m : t.modules) {
+        if (m->initFailed) continue;
+        bool matches = path.empty() ? NameMatches(*m, name) : m->path == path;
+        if (!matches) continue;
+        ++m->loadCount;
+        return HandleOf(m);
+    }
+    auto& exe = Executable(t);
+    if (path.empty() ? NameMatches(*exe, name) : exe->path == path) return HandleOf(exe);
+    return nullptr;
+}
+
+HMODULE LoadPeImage(const std::string& path) {
+    std::vector<BYTE> bytes;
+    DWORD error = ERROR_SUCCESS;
+    if (!ReadWholeFile(path, bytes, error)) {
+        SetLastError(error);
+        return nullptr;
+    }
+    HMODULE handle = RegisterImageModule(path, std::move(bytes));
+    if (!handle) return nullptr;  // ERROR_BAD_EXE_FORMAT is set
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> guard(t.lock);
+    for (const auto& m : t.modules)
+        if (HandleOf(m) == handle) m->loadCount = 1;
+    return handle;
+}
+
+HMODULE LoadElfObject(const std::string& path) {
+    // No lock is held here: the object's constructors register it with the table.
+    dlerror();
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        // A dependency that cannot be found is a missing module, as on the platform; any
+        // other refusal (wrong machine, bad headers) is a bad format.
+        bool missing = why && strstr(why, "No such file");
+        SetLastError(missing ? ERROR_MOD_NOT_FOUND : ERROR_BAD_EXE_FORMAT);
+        return nullptr;
+    }
+    link_map* map = nullptr;
+    Dl_info info{};
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map || !dladdr(map->l_ld, &info)) {
+        dlclose(handle);
+        SetLastError(ERROR_BAD_EXE_FORMAT);
+        return nullptr;
+    }
+    Table& t = TheTable();
+    std::unique_lock<std::mutex> guard(t.lock);
+    for (const auto& m : t.modules) {
+        if (m->kind != ModuleKind::Elf || m->base != info.dli_fbase) continue;
+        if (m->initFailed) {
+            guard.unlock();
+            dlclose(handle);
+            SetLastError(ERROR_DLL_INIT_FAILED);
+            return nullptr;
+        }
+        ++m->loadCount;
+        if (!m->dlHandle) {
+            m->dlHandle = handle;
+        } else {
+            // Another thread loaded it meanwhile: one handle of ours is enough.
+            guard.unlock();
+            dlclose(handle);
+        }
+        return HandleOf(m);
+    }
+    // A plain shared object without the loader glue: recorded here, resources read from
+    // its file.
+    auto m = std::make_shared<Module>();
+    m->kind = ModuleKind::Elf;
+    m->base = info.dli_fbase;
+    m->path = path;
+    m->dlHandle = handle;
+    m->loadCount = 1;
+    ReadElfFileResources(*m);
+    t.modules.push_back(m);
+    return HandleOf(m);
+}
+
+}  // namespace
+}  // namespace navo::win32
+
+extern "C" {
+
+HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
+    using namespace navo::win32;
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    bool bare = !strchr(fileName, '/') && !strchr(fileName, '\\');
+    if (bare) {
+        // A module already loaded answers to its name before any folder is searched.
+        Table& t = TheTable();
+        std::lock_guard<std::mutex> guard(t.lock);
+        if (HMODULE loaded = AddReference(t, fileName, {})) return loaded;
+    }
+    DWORD error = ERROR_SUCCESS;
+    std::string path = SearchModuleFile(fileName, error);
+    if (path.empty()) {
+        SetLastError(error);
+        return nullptr;
+    }
+    {
+        Table& t = TheTable();
+        std::lock_guard<std::mutex> guard(t.lock);
+        if (HMODULE loaded = AddReference(t, fileName, path)) return loaded;
+    }
+    switch (SniffFormat(path)) {
+        case FileFormat::Missing: SetLastError(ERROR_MOD_NOT_FOUND); return nullptr;
+        case FileFormat::Pe: return LoadPeImage(path);
+        case FileFormat::Elf: return LoadElfObject(path);
+        case FileFormat::Other: break;
+    }
+    SetLastError(ERROR_BAD_EXE_FORMAT);
+    return nullptr;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+    using namespace navo::win32;
+    Table& t = TheTable();
+    std::unique_lock<std::mutex> guard(t.lock);
+    if (t.executable && HandleOf(t.executable) == module) return TRUE;
+    auto it = std::find_if(t.modules.begin(), t.modules.end(), [&](const auto& m) { return HandleOf(m) == module; });
+    if (it == t.modules.end() || !module) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    std::shared_ptr<Module> m = *it;
+    // Loaded by the dynamic linker, not by us: it stays for the life of the process.
+    if (m->loadCount == 0 || --m->loadCount > 0) return TRUE;
+    if (m->kind == ModuleKind::Image) {
+        t.modules.erase(it);
+        return TRUE;
+    }
+    void* handle = m->dlHandle;
+    m->dlHandle = nullptr;
+    if (!handle) return TRUE;
+    guard.unlock();
+    // The object's destructors unregister it when it has the loader glue.
+    dlclose(handle);
+    guard.lock();
+    it = std::find(t.modules.begin(), t.modules.end(), m);
+    // Still there: a plain object, or one that stays loaded as a dependency of another.
+    // A record without any reference of ours names nothing the caller may rely on.
+    if (it != t.modules.end() && m->loadCount == 0 && !m->dlHandle) {
+        Dl_info info{};
+        bool stillMapped = dladdr(m->base, &info) && info.dli_fbase == m->base;
+        if (!stillMapped) t.modules.erase(it);
+    }
+    return TRUE;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
+    using namespace navo::win32;
+    auto m = FindModule(module);
+    if (!m) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    // Resource images run no code; ELF objects export by name only.
+    if (m->kind == ModuleKind::Image || !procName || IS_INTRESOURCE(procName)) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    void* object = m->kind == ModuleKind::Executable ? dlopen(nullptr, RTLD_NOW)
+                                                      : dlopen(m->path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    void* symbol = object ? dlsym(object, procName) : nullptr;
+    if (object) dlclose(object);
+    // dlsym also searches the object's dependencies; only the module's own exports count.
+    Dl_info info{};
+    if (symbol && m->kind != ModuleKind::Executable && (!dladdr(symbol, &info) || info.dli_fbase != m->base))
+        symbol = nullptr;
+    if (!symbol) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<FARPROC>(symbol);
 }
 
 }  // extern "C"

@@ -30,6 +30,10 @@ struct Module {
     ResourceIndex resources;      // empty when the module has no (readable) resource directory
     std::string resourceError;    // why a resource image gave no resources
     mutable std::atomic<bool> initFailed{false};  // set through a const view of the table
+    // Held by LoadLibraryA and changed only with the table locked. An ELF object that the
+    // dynamic linker loaded itself has no handle of ours and is never unloaded by us.
+    void* dlHandle = nullptr;
+    int loadCount = 0;  // LoadLibraryA calls not yet matched by FreeLibrary
 };
 
 // The module a handle names; null when it names none. A null handle names the running
