@@ -16,9 +16,14 @@ find_program(NAVOTOOLS_CLANG NAMES clang clang-14)
 set(NAVOTOOLS_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_elf.cpp)
 
+# navotools_compile_rc(<file.rc> <out.dll> [MACHINE x64|x86] [INCLUDE_DIRS dir...]) makes a
+# resource-only PE image: PE32+ for x64 (the default), PE32 for x86.
 function(navotools_compile_rc rcfile outdll)
-  cmake_parse_arguments(ARG "" "" "INCLUDE_DIRS" ${ARGN})
-  get_filename_component(name ${rcfile} NAME_WE)
+  cmake_parse_arguments(ARG "" "MACHINE" "INCLUDE_DIRS" ${ARGN})
+  if(NOT ARG_MACHINE)
+    set(ARG_MACHINE x64)
+  endif()
+  get_filename_component(name ${outdll} NAME_WE)
   get_filename_component(rcdir ${rcfile} DIRECTORY)
   set(res ${CMAKE_CURRENT_BINARY_DIR}/${name}.res)
   set(includes /I ${rcdir})
@@ -42,7 +47,7 @@ function(navotools_compile_rc rcfile outdll)
     OUTPUT ${outdll}
     # The input is named relative to the binary directory for the same reason: lld-link
     # takes a leading "/" for a switch too.
-    COMMAND ${NAVOTOOLS_LLD_LINK} /nologo /dll /noentry /machine:x64 /out:${outdll} ${name}.res
+    COMMAND ${NAVOTOOLS_LLD_LINK} /nologo /dll /noentry /machine:${ARG_MACHINE} /out:${outdll} ${name}.res
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DEPENDS ${res}
     COMMENT "Linking resource image ${name}"

@@ -1,14 +1,53 @@
-# Resource images for the Win32 layer's tests: real PE files compiled from the scripts in
-# tests/data by llvm-rc and linked by lld-link, as the project's modules are. They land in
-# the tests' binary directory (NAVOTOOLS_TEST_BINARY_DIR), named after their script.
-set(NAVOTOOLS_TEST_FIXTURES strings_by_language named_resources)
+# Fixtures of the tests: real PE files compiled from the scripts in tests/data by llvm-rc
+# and linked by lld-link, as the project's modules are, and ELF modules built as DLLs.
+# They land in the tests' binary directory (NAVOTOOLS_TEST_BINARY_DIR).
+
+# name: script [machine]; PE32+ unless x86 is given.
+set(NAVOTOOLS_PE_FIXTURES
+  "strings_by_language:strings_by_language"
+  "named_resources:named_resources"
+  "AppEng:AppEng"
+  "AppFra:AppFra"
+  "AppKor:AppKor"
+  "AppDefault:AppDefault"
+  "AppFra32:AppFra:x86"
+  "messages:messages"
+  "messages32:messages:x86")
 set(fixture_outputs)
-foreach(fixture IN LISTS NAVOTOOLS_TEST_FIXTURES)
-  set(out ${CMAKE_CURRENT_BINARY_DIR}/${fixture}.dll)
-  navotools_compile_rc(${CMAKE_CURRENT_SOURCE_DIR}/data/${fixture}.rc ${out})
+foreach(entry IN LISTS NAVOTOOLS_PE_FIXTURES)
+  string(REPLACE ":" ";" parts "${entry}")
+  list(GET parts 0 out_name)
+  list(GET parts 1 script)
+  list(LENGTH parts count)
+  set(machine x64)
+  if(count GREATER 2)
+    list(GET parts 2 machine)
+  endif()
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${out_name}.dll)
+  navotools_compile_rc(${CMAKE_CURRENT_SOURCE_DIR}/data/${script}.rc ${out} MACHINE ${machine})
   list(APPEND fixture_outputs ${out})
 endforeach()
 add_custom_target(navotools_test_fixtures DEPENDS ${fixture_outputs})
-if(TARGET navotools_win32_tests)
-  add_dependencies(navotools_win32_tests navotools_test_fixtures)
-endif()
+
+# ELF modules: Hello.dll.so with the loader glue and embedded resources, Refuse.dll.so whose
+# DllMain refuses to attach, Plain.dll.so without glue.
+function(navotools_test_module target file)
+  add_library(${target} SHARED ${ARGN})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${file} SUFFIX ".so"
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/modules)
+  target_link_libraries(${target} PRIVATE NavoTools)
+  add_dependencies(navotools_test_fixtures ${target})
+endfunction()
+navotools_test_module(navotest_hello Hello.dll ${CMAKE_CURRENT_SOURCE_DIR}/data/hello_module.cpp)
+navotools_add_dll_startup(navotest_hello)
+navotools_embed_resources(navotest_hello ${CMAKE_CURRENT_SOURCE_DIR}/data/hello_module.rc)
+navotools_test_module(navotest_refuse Refuse.dll ${CMAKE_CURRENT_SOURCE_DIR}/data/hello_module.cpp)
+target_compile_definitions(navotest_refuse PRIVATE HELLO_REFUSE_ATTACH)
+navotools_add_dll_startup(navotest_refuse)
+navotools_test_module(navotest_plain Plain.dll ${CMAKE_CURRENT_SOURCE_DIR}/data/plain_module.cpp)
+
+foreach(exe navotools_win32_tests navotools_modules_tests navotools_frame_tests navotools_resdll_tests)
+  if(TARGET ${exe})
+    add_dependencies(${exe} navotools_test_fixtures)
+  endif()
+endforeach()

@@ -507,51 +507,6 @@ uint32_t ReadU32(const unsigned char* p) {
 }
 uint16_t ReadU16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
-// Finds message `id` in a MESSAGE_RESOURCE_DATA image and stores its text as UTF-8.
-//   MESSAGE_RESOURCE_DATA:  +0 NumberOfBlocks, +4 blocks[]
-//   MESSAGE_RESOURCE_BLOCK: +0 LowId, +4 HighId, +8 OffsetToEntries (from the image start)
-//   MESSAGE_RESOURCE_ENTRY: +0 Length (of the whole entry), +2 Flags (1: UTF-16), +4 Text
-// Entries of a block follow each other, one per id from LowId to HighId.
-DWORD ReadMessageTable(const unsigned char* data, std::size_t size, DWORD id, std::string& text) {
-    if (size < 4) return ERROR_INVALID_DATA;
-    const uint32_t blocks = ReadU32(data);
-    if (blocks > (size - 4) / 12) return ERROR_INVALID_DATA;
-    for (uint32_t b = 0; b < blocks; ++b) {
-        const unsigned char* block = data + 4 + std::size_t(b) * 12;
-        const uint32_t low = ReadU32(block);
-        const uint32_t high = ReadU32(block + 4);
-        if (id < low || id > high) continue;
-        std::size_t offset = ReadU32(block + 8);
-        // Walk to the entry; each step is checked against the image before it is taken.
-        for (uint32_t skip = id - low;; --skip) {
-            if (offset > size || size - offset < 4) return ERROR_INVALID_DATA;
-            const uint16_t length = ReadU16(data + offset);
-            if (length < 4 || length > size - offset) return ERROR_INVALID_DATA;
-            if (skip == 0) {
-                const uint16_t flags = ReadU16(data + offset + 2);
-                const unsigned char* body = data + offset + 4;
-                const std::size_t bodySize = length - 4u;
-                text.clear();
-                if (flags & 1) {
-                    std::u16string units;
-                    for (std::size_t i = 0; i + 1 < bodySize; i += 2) {
-                        const char16_t unit = ReadU16(body + i);
-                        if (unit == 0) break;
-                        units += unit;
-                    }
-                    ConvertWide(reinterpret_cast<const WCHAR*>(units.c_str()), units.size(), text);
-                } else {
-                    const char* s = reinterpret_cast<const char*>(body);
-                    text.assign(s, strnlen(s, bodySize));
-                }
-                return ERROR_SUCCESS;
-            }
-            offset += length;
-        }
-    }
-    return ERROR_MR_MID_NOT_FOUND;
-}
-
 // The message table of `module` (null: the executable), language search as the platform's.
 DWORD LoadModuleMessage(HMODULE module, DWORD id, LANGID language, std::string& text) {
     if (!module) module = GetModuleHandleA(nullptr);
@@ -653,6 +608,52 @@ DWORD FormatMessageCommon(DWORD flags, LPCVOID source, DWORD messageId, DWORD la
 }
 
 }  // namespace
+
+// Finds message `id` in a MESSAGE_RESOURCE_DATA image and stores its text as UTF-8.
+//   MESSAGE_RESOURCE_DATA:  +0 NumberOfBlocks, +4 blocks[]
+//   MESSAGE_RESOURCE_BLOCK: +0 LowId, +4 HighId, +8 OffsetToEntries (from the image start)
+//   MESSAGE_RESOURCE_ENTRY: +0 Length (of the whole entry), +2 Flags (1: UTF-16), +4 Text
+// Entries of a block follow each other, one per id from LowId to HighId.
+DWORD ReadMessageTable(const unsigned char* data, std::size_t size, DWORD id, std::string& text) {
+    if (size < 4) return ERROR_INVALID_DATA;
+    const uint32_t blocks = ReadU32(data);
+    if (blocks > (size - 4) / 12) return ERROR_INVALID_DATA;
+    for (uint32_t b = 0; b < blocks; ++b) {
+        const unsigned char* block = data + 4 + std::size_t(b) * 12;
+        const uint32_t low = ReadU32(block);
+        const uint32_t high = ReadU32(block + 4);
+        if (id < low || id > high) continue;
+        std::size_t offset = ReadU32(block + 8);
+        // Walk to the entry; each step is checked against the image before it is taken.
+        for (uint32_t skip = id - low;; --skip) {
+            if (offset > size || size - offset < 4) return ERROR_INVALID_DATA;
+            const uint16_t length = ReadU16(data + offset);
+            if (length < 4 || length > size - offset) return ERROR_INVALID_DATA;
+            if (skip == 0) {
+                const uint16_t flags = ReadU16(data + offset + 2);
+                const unsigned char* body = data + offset + 4;
+                const std::size_t bodySize = length - 4u;
+                text.clear();
+                if (flags & 1) {
+                    std::u16string units;
+                    for (std::size_t i = 0; i + 1 < bodySize; i += 2) {
+                        const char16_t unit = ReadU16(body + i);
+                        if (unit == 0) break;
+                        units += unit;
+                    }
+                    ConvertWide(reinterpret_cast<const WCHAR*>(units.c_str()), units.size(), text);
+                } else {
+                    const char* s = reinterpret_cast<const char*>(body);
+                    text.assign(s, strnlen(s, bodySize));
+                }
+                return ERROR_SUCCESS;
+            }
+            offset += length;
+        }
+    }
+    return ERROR_MR_MID_NOT_FOUND;
+}
+
 }  // namespace navo::win32
 
 extern "C" {

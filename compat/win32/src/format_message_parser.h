@@ -33,4 +33,10 @@ struct MessageArguments {
 [[nodiscard]] DWORD ExpandMessage(std::string_view format, DWORD maxWidth, bool ignoreInserts,
                                   MessageArguments& arguments, std::string& out);
 
+// Finds message `id` in a message-table resource (MESSAGE_RESOURCE_DATA) of `size` bytes
+// and stores its text as UTF-8 (Unicode entries are converted). ERROR_MR_MID_NOT_FOUND
+// when no block holds the ID, ERROR_INVALID_DATA when a block or entry lies outside the
+// bytes.
+[[nodiscard]] DWORD ReadMessageTable(const unsigned char* data, std::size_t size, DWORD id, std::string& text);
+
 }  // namespace navo::win32
