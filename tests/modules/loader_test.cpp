@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "test_app.h"
 
@@ -287,6 +288,62 @@ TEST(MessageModule, ModuleWithoutTableFailsWithResourceError) {
     EXPECT_EQ("", Message(module, 1));
     EXPECT_EQ(DWORD(ERROR_RESOURCE_TYPE_NOT_FOUND), GetLastError());
     FreeLibrary(module);
+}
+
+}  // namespace
+
+// --- resource enumeration -----------------------------------------------------------------
+
+namespace {
+
+struct Seen {
+    std::vector<std::string> items;
+    size_t stopAfter = SIZE_MAX;
+};
+
+std::string KeyText(LPCSTR key) {
+    return IS_INTRESOURCE(key) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(key)) : std::string(key);
+}
+
+BOOL CALLBACK RecordType(HMODULE, LPSTR type, LONG_PTR param) {
+    auto* seen = reinterpret_cast<Seen*>(param);
+    seen->items.push_back(KeyText(type));
+    return seen->items.size() < seen->stopAfter;
+}
+
+BOOL CALLBACK RecordLanguage(HMODULE, LPCSTR, LPCSTR name, WORD language, LONG_PTR param) {
+    reinterpret_cast<Seen*>(param)->items.push_back(KeyText(name) + "/" + std::to_string(language));
+    return TRUE;
+}
+
+TEST(EnumResources, WalksTypesAndLanguagesInDirectoryOrder) {
+    HMODULE module = LoadLibraryA((kBin + "/messages.dll").c_str());
+    ASSERT_NE(nullptr, module);
+    Seen types;
+    EXPECT_TRUE(EnumResourceTypesA(module, &RecordType, reinterpret_cast<LONG_PTR>(&types)));
+    EXPECT_EQ(std::vector<std::string>{"#11"}, types.items);
+    Seen languages;
+    EXPECT_TRUE(EnumResourceLanguagesA(module, RT_MESSAGETABLE, MAKEINTRESOURCEA(1), &RecordLanguage,
+                                       reinterpret_cast<LONG_PTR>(&languages)));
+    EXPECT_EQ((std::vector<std::string>{"#1/1033", "#1/1042"}), languages.items);
+    SetLastError(0);
+    EXPECT_FALSE(EnumResourceLanguagesA(module, RT_STRING, MAKEINTRESOURCEA(1), &RecordLanguage, 0));
+    EXPECT_EQ(DWORD(ERROR_RESOURCE_TYPE_NOT_FOUND), GetLastError());
+    EXPECT_FALSE(EnumResourceLanguagesA(module, RT_MESSAGETABLE, MAKEINTRESOURCEA(2), &RecordLanguage, 0));
+    EXPECT_EQ(DWORD(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+    FreeLibrary(module);
+}
+
+TEST(EnumResources, CallbackStopsTheWalk) {
+    HMODULE self = GetModuleHandleA("NavoTools.dll");
+    Seen all, first;
+    first.stopAfter = 1;
+    EXPECT_TRUE(EnumResourceTypesA(self, &RecordType, reinterpret_cast<LONG_PTR>(&all)));
+    EXPECT_EQ((std::vector<std::string>{"#6", "#16"}), all.items);  // string table, version
+    SetLastError(0);
+    EXPECT_FALSE(EnumResourceTypesA(self, &RecordType, reinterpret_cast<LONG_PTR>(&first)));
+    EXPECT_EQ(DWORD(ERROR_RESOURCE_ENUM_USER_STOP), GetLastError());
+    EXPECT_EQ(1u, first.items.size());
 }
 
 }  // namespace

@@ -105,4 +105,17 @@ WINBASEAPI DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 WINBASEAPI LPVOID WINAPI LockResource(HGLOBAL resourceData);
 WINBASEAPI BOOL WINAPI FreeResource(HGLOBAL resourceData);
 
+// Enumeration of a module's resources, in directory order. Types and names reach the
+// callback as MAKEINTRESOURCE values or as names in the ANSI code page. A callback that
+// returns FALSE stops it: the call then fails with ERROR_RESOURCE_ENUM_USER_STOP.
+typedef BOOL(CALLBACK* ENUMRESTYPEPROCA)(HMODULE module, LPSTR type, LONG_PTR param);
+typedef BOOL(CALLBACK* ENUMRESNAMEPROCA)(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR param);
+typedef BOOL(CALLBACK* ENUMRESLANGPROCA)(HMODULE module, LPCSTR type, LPCSTR name, WORD language,
+                                         LONG_PTR param);
+WINBASEAPI BOOL WINAPI EnumResourceTypesA(HMODULE module, ENUMRESTYPEPROCA callback, LONG_PTR param);
+WINBASEAPI BOOL WINAPI EnumResourceNamesA(HMODULE module, LPCSTR type, ENUMRESNAMEPROCA callback,
+                                          LONG_PTR param);
+WINBASEAPI BOOL WINAPI EnumResourceLanguagesA(HMODULE module, LPCSTR type, LPCSTR name,
+                                              ENUMRESLANGPROCA callback, LONG_PTR param);
+
 }  // extern "C"

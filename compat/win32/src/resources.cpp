@@ -156,3 +156,109 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
 }
 
 }  // extern "C"
+
+// --- enumeration ------------------------------------------------------------------------
+
+namespace {
+
+// A key as the enumeration callbacks receive it: MAKEINTRESOURCE for an ID, else the name
+// in the ANSI code page. `storage` keeps the text alive during the call.
+LPSTR KeyArgument(const ResourceKey& key, std::string& storage) {
+    if (key.isId) return MAKEINTRESOURCEA(key.id);
+    storage.clear();
+    int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(key.name.data()), int(key.name.size()), nullptr,
+                                0, nullptr, nullptr);
+    storage.resize(size_t(n > 0 ? n : 0));
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(key.name.data()), int(key.name.size()),
+                            storage.data(), n, nullptr, nullptr);
+    return storage.data();
+}
+
+// The module's resource index, or null with the platform's error for a module without
+// resources.
+std::shared_ptr<const Module> ModuleWithResources(HMODULE module) {
+    auto m = navo::win32::FindModule(module);
+    if (!m || !m->resources.hasDirectory()) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return nullptr;
+    }
+    return m;
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL WINAPI EnumResourceTypesA(HMODULE module, ENUMRESTYPEPROCA callback, LONG_PTR param) {
+    auto m = ModuleWithResources(module);
+    if (!m) return FALSE;
+    if (!callback) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    // Entries come sorted by type, so each type starts a run.
+    std::string storage;
+    const ResourceKey* last = nullptr;
+    for (const ResourceEntry& e : m->resources.entries()) {
+        if (last && *last == e.type) continue;
+        last = &e.type;
+        if (!callback(module, KeyArgument(e.type, storage), param)) {
+            SetLastError(ERROR_RESOURCE_ENUM_USER_STOP);
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+BOOL WINAPI EnumResourceNamesA(HMODULE module, LPCSTR type, ENUMRESNAMEPROCA callback, LONG_PTR param) {
+    auto m = ModuleWithResources(module);
+    if (!m) return FALSE;
+    auto typeKey = navo::win32::ResourceKeyFromArgument(type);
+    if (!typeKey || !callback) {
+        SetLastError(!typeKey ? ERROR_INVALID_PARAMETER : ERROR_NOACCESS);
+        return FALSE;
+    }
+    bool found = false;
+    std::string storage;
+    const ResourceKey* last = nullptr;
+    for (const ResourceEntry& e : m->resources.entries()) {
+        if (!(e.type == *typeKey)) continue;
+        found = true;
+        if (last && *last == e.name) continue;
+        last = &e.name;
+        if (!callback(module, type, KeyArgument(e.name, storage), param)) {
+            SetLastError(ERROR_RESOURCE_ENUM_USER_STOP);
+            return FALSE;
+        }
+    }
+    if (!found) SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return found;
+}
+
+BOOL WINAPI EnumResourceLanguagesA(HMODULE module, LPCSTR type, LPCSTR name, ENUMRESLANGPROCA callback,
+                                   LONG_PTR param) {
+    auto m = ModuleWithResources(module);
+    if (!m) return FALSE;
+    auto typeKey = navo::win32::ResourceKeyFromArgument(type);
+    auto nameKey = navo::win32::ResourceKeyFromArgument(name);
+    if (!typeKey || !nameKey || !callback) {
+        SetLastError(!callback ? ERROR_NOACCESS : ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    bool typeFound = false, nameFound = false;
+    for (const ResourceEntry& e : m->resources.entries()) {
+        if (!(e.type == *typeKey)) continue;
+        typeFound = true;
+        if (!(e.name == *nameKey)) continue;
+        nameFound = true;
+        if (!callback(module, type, name, e.language, param)) {
+            SetLastError(ERROR_RESOURCE_ENUM_USER_STOP);
+            return FALSE;
+        }
+    }
+    if (!nameFound) SetLastError(typeFound ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return nameFound;
+}
+
+}  // extern "C"

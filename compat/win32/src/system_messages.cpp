@@ -67,7 +67,7 @@ constexpr SystemMessage kSystemMessages[] = {
     {120, "This function is not available on this system.\r\n"},
     {122, "The buffer given to the system call is too small.\r\n"},
     {123, "The file name, folder name or volume label is not well formed.\r\n"},
-    {126, "The module named cannot be found.\r\n"},
+    {126, "No module of that name can be found.\r\n"},
     {127, "The procedure named cannot be found.\r\n"},
     {160, "One or more arguments are not valid.\r\n"},
     {161, "The path given is not valid.\r\n"},
