@@ -12,3 +12,4 @@
 #include "NavoTools/Collections.h"
 #include "NavoTools/Version.h"
 #include "NavoTools/ResourceDll.h"
+#include "NavoTools/Mail.h"

@@ -76,9 +76,9 @@ BOOL CDescException::GetErrorMessage(LPSTR buffer, UINT bufferSize, PUINT helpCo
     // The sentence and the description are inserted as they are: inserts inside them are
     // not expanded.
     if (m_strText.IsEmpty())
-        message.FormatMessage(UINT(IDS_NAVO_CODE_DETAILS), m_lCode, static_cast<LPCSTR>(description));
+        message.FormatMessage(UINT(IDS_NAVO_CODE_DETAILS), DWORD_PTR(DWORD(m_lCode)), static_cast<LPCSTR>(description));
     else
-        message.FormatMessage(UINT(IDS_NAVO_TEXT_CODE_DETAILS), static_cast<LPCSTR>(m_strText), m_lCode,
+        message.FormatMessage(UINT(IDS_NAVO_TEXT_CODE_DETAILS), static_cast<LPCSTR>(m_strText), DWORD_PTR(DWORD(m_lCode)),
                               static_cast<LPCSTR>(description));
     UINT needed = UINT(message.GetLength()) + 1;
     UINT count = bufferSize < needed ? bufferSize : needed;

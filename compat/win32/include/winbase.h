@@ -93,6 +93,24 @@ WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module);
 // resource image, an ordinal or a name the module does not export.
 WINBASEAPI FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 
+// Initialization files. A bare file name ("WIN.INI") lives in the Windows directory of
+// the emulated system (<state directory>/windows), matched case-insensitively; a name
+// with a folder is taken as given. Sections and keys match case-insensitively, values
+// are trimmed and lose one pair of enclosing quotes. A null section lists the sections,
+// a null key the keys of the section, each terminated and the list ended by a second
+// terminator. The result is truncated to size - 1 characters (size - 2 for a list) and
+// the count copied is returned; a missing key copies the default, its trailing blanks
+// removed, and sets ERROR_FILE_NOT_FOUND.
+WINBASEAPI DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue,
+                                                 LPSTR buffer, DWORD size, LPCSTR fileName);
+// Sets a key (adding the section and the file when missing), deletes a key (value null)
+// or a whole section (key null). The file is replaced atomically; names and values with
+// line breaks are refused with ERROR_INVALID_PARAMETER.
+WINBASEAPI BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
+                                                  LPCSTR fileName);
+// The emulated Windows directory; the length copied, or the size needed with the terminator.
+WINBASEAPI UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
+
 // Resources of a module (null: the executable). Names and types are integer resources
 // (MAKEINTRESOURCE), "#123" strings or case-insensitive names. A neutral language follows
 // the platform's search: the thread's UI language, the user's and the system's

@@ -41,3 +41,20 @@ std::string EnsureStateDirectory() {
 }
 
 }  // namespace navo::win32
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "navo_state.h"
+
+extern "C" DWORD WINAPI NavoGetStateDirectoryA(LPSTR buffer, DWORD size, BOOL create) {
+    std::string dir = create ? navo::win32::EnsureStateDirectory() : navo::win32::StateDirectory();
+    if (dir.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    if (!buffer || dir.size() + 1 > size) return DWORD(dir.size() + 1);
+    memcpy(buffer, dir.c_str(), dir.size() + 1);
+    return DWORD(dir.size());
+}

@@ -1,0 +1,287 @@
+// Message composition for the mail provider.
+
+#include "mime.h"
+
+#include <cstdint>
+
+namespace navo::mail {
+namespace {
+
+bool IsAsciiPrintable(unsigned char c) { return c >= 0x20 && c < 0x7F; }
+
+bool NeedsEncoding(std::string_view text) {
+    for (unsigned char c : text)
+        if (!IsAsciiPrintable(c)) return true;
+    // "=?" would read as the start of an encoded word.
+    return text.find("=?") != std::string_view::npos;
+}
+
+// The byte length of the UTF-8 sequence that starts with `lead`; 1 for a stray byte.
+size_t SequenceLength(unsigned char lead) {
+    if (lead >= 0xF0 && lead < 0xF8) return 4;
+    if (lead >= 0xE0) return lead < 0xF0 ? 3 : 1;
+    if (lead >= 0xC0) return 2;
+    return 1;
+}
+
+bool IsAtext(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::string_view("!#$%&'*+-/=?^_`{|}~.").find(c) != std::string_view::npos;
+}
+
+bool ValidAddress(std::string_view a) {
+    size_t at = a.rfind('@');
+    if (at == std::string_view::npos || at == 0 || at + 1 == a.size() || a.size() > 254) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (i == at) continue;
+        if (!IsAtext(a[i])) return false;
+    }
+    std::string_view domain = a.substr(at + 1);
+    return domain.front() != '.' && domain.back() != '.' && domain.find("..") == std::string_view::npos;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+std::string_view StripSmtp(std::string_view s) {
+    if (s.size() > 5 && (s.substr(0, 5) == "SMTP:" || s.substr(0, 5) == "smtp:")) s.remove_prefix(5);
+    return s;
+}
+
+// A display name as a phrase: atoms as they are, anything else quoted or encoded.
+std::string Phrase(std::string_view name) {
+    if (name.empty()) return {};
+    if (NeedsEncoding(name)) return EncodeHeaderText(name);
+    bool plain = true;
+    for (char c : name) plain = plain && (IsAtext(c) || c == ' ') && c != '.';
+    if (plain) return std::string(name);
+    std::string quoted = "\"";
+    for (char c : name) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string Mailbox(const Address& a) {
+    if (a.name.empty()) return a.address;
+    return Phrase(a.name) + " <" + a.address + ">";
+}
+
+std::string AddressList(const std::vector<Address>& list) {
+    std::string out;
+    for (const Address& a : list) {
+        if (!out.empty()) out += ",\r\n ";
+        out += Mailbox(a);
+    }
+    return out;
+}
+
+// Folds a header at blanks so that lines stay within 78 characters where they can.
+std::string Header(std::string_view name, std::string_view value) {
+    std::string line = std::string(name) + ": ";
+    std::string out;
+    size_t column = line.size();
+    out = line;
+    size_t start = 0;
+    while (start <= value.size()) {
+        size_t space = value.find(' ', start);
+        std::string_view word = value.substr(start, space == std::string_view::npos ? std::string_view::npos : space - start);
+        if (column + word.size() > 78 && column > name.size() + 2) {
+            out += "\r\n ";
+            column = 1;
+        } else if (start > 0) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        // A folded address list carries its own line breaks.
+        size_t lastBreak = std::string_view(word).rfind('\n');
+        if (lastBreak != std::string_view::npos) column = word.size() - lastBreak;
+        if (space == std::string_view::npos) break;
+        start = space + 1;
+    }
+    return out + "\r\n";
+}
+
+std::string QuotedParameter(std::string_view value) {
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// RFC 2231: charset''percent-encoded.
+std::string ExtendedParameter(std::string_view value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out = "UTF-8''";
+    for (unsigned char c : value) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            std::string_view("!#$&+-.^_`|~").find(char(c)) != std::string_view::npos) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+bool BodyIs7bit(std::string_view body) {
+    size_t lineLength = 0;
+    for (unsigned char c : body) {
+        if (c == '\n') {
+            lineLength = 0;
+            continue;
+        }
+        if (c != '\r' && c != '\t' && !IsAsciiPrintable(c)) return false;
+        if (++lineLength > 900) return false;
+    }
+    return true;
+}
+
+// Lines end in CR LF whatever they ended in.
+std::string CanonicalLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 32);
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r') {
+            out += "\r\n";
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            out += "\r\n";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string TextPart(std::string_view body) {
+    std::string canonical = CanonicalLines(body);
+    std::string out = "Content-Type: text/plain; charset=UTF-8\r\n";
+    if (BodyIs7bit(body)) {
+        out += "Content-Transfer-Encoding: 7bit\r\n\r\n" + canonical;
+        if (canonical.size() < 2 || canonical.substr(canonical.size() - 2) != "\r\n") out += "\r\n";
+    } else {
+        out += "Content-Transfer-Encoding: base64\r\n\r\n" + Base64(canonical);
+    }
+    return out;
+}
+
+}  // namespace
+
+bool ParseAddress(std::string_view text, Address& out) {
+    text = TrimBlanks(text);
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F) return false;
+    Address result;
+    size_t open = text.rfind('<');
+    if (open != std::string_view::npos) {
+        if (text.back() != '>') return false;
+        std::string_view address = StripSmtp(TrimBlanks(text.substr(open + 1, text.size() - open - 2)));
+        std::string_view name = TrimBlanks(text.substr(0, open));
+        if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+        if (!ValidAddress(address)) return false;
+        result.address = std::string(address);
+        for (size_t i = 0; i < name.size(); ++i) {
+            if (name[i] == '\\' && i + 1 < name.size()) ++i;
+            result.name += name[i];
+        }
+    } else {
+        std::string_view address = StripSmtp(text);
+        if (!ValidAddress(address)) return false;
+        result.address = std::string(address);
+    }
+    out = std::move(result);
+    return true;
+}
+
+std::string Base64(std::string_view bytes, size_t lineLength) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve(bytes.size() / 3 * 4 + bytes.size() / 57 * 2 + 8);
+    size_t column = 0;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t n = uint32_t(uint8_t(bytes[i])) << 16;
+        if (i + 1 < bytes.size()) n |= uint32_t(uint8_t(bytes[i + 1])) << 8;
+        if (i + 2 < bytes.size()) n |= uint8_t(bytes[i + 2]);
+        out += kAlphabet[(n >> 18) & 63];
+        out += kAlphabet[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kAlphabet[n & 63] : '=';
+        column += 4;
+        if (lineLength && column >= lineLength) {
+            out += "\r\n";
+            column = 0;
+        }
+    }
+    if (lineLength && column) out += "\r\n";
+    return out;
+}
+
+std::string EncodeHeaderText(std::string_view text) {
+    // Line breaks inside a header text become blanks: they must not end the header.
+    std::string flat;
+    for (char c : text) flat += (c == '\r' || c == '\n') ? ' ' : c;
+    if (!NeedsEncoding(flat)) return flat;
+    // Encoded words of at most 75 characters: 12 of framing leave 63 of base64, 45 bytes.
+    std::string out;
+    size_t i = 0;
+    while (i < flat.size()) {
+        size_t take = 0;
+        while (i + take < flat.size()) {
+            size_t n = SequenceLength(uint8_t(flat[i + take]));
+            if (take + n > 45) break;
+            take += n;
+        }
+        if (take == 0) take = 1;
+        if (!out.empty()) out += ' ';
+        out += "=?UTF-8?B?" + Base64(std::string_view(flat).substr(i, take), 0) + "?=";
+        i += take;
+    }
+    return out;
+}
+
+std::string Compose(const Message& m, std::string_view boundary) {
+    std::string out;
+    out += Header("Date", m.date);
+    out += Header("From", Mailbox(m.from));
+    if (!m.to.empty()) out += "To: " + AddressList(m.to) + "\r\n";
+    if (!m.cc.empty()) out += "Cc: " + AddressList(m.cc) + "\r\n";
+    // A draft for review keeps its blind copies; the client removes them when it sends.
+    if (!m.bcc.empty()) out += "Bcc: " + AddressList(m.bcc) + "\r\n";
+    out += Header("Subject", EncodeHeaderText(m.subject));
+    out += "Message-ID: <" + m.messageId + ">\r\n";
+    out += "X-Unsent: 1\r\n";
+    out += "MIME-Version: 1.0\r\n";
+    if (m.attachments.empty()) return out + TextPart(m.body);
+
+    out += "Content-Type: multipart/mixed; boundary=\"" + std::string(boundary) + "\"\r\n\r\n";
+    out += "This is a message in MIME format.\r\n";
+    out += "\r\n--" + std::string(boundary) + "\r\n" + TextPart(m.body);
+    for (const Attachment& a : m.attachments) {
+        std::string name;
+        for (char c : a.name) name += (c == '\r' || c == '\n') ? ' ' : c;
+        bool ascii = !NeedsEncoding(name);
+        out += "\r\n--" + std::string(boundary) + "\r\n";
+        out += "Content-Type: application/octet-stream";
+        out += ascii ? "; name=" + QuotedParameter(name) : "; name=\"" + EncodeHeaderText(name) + "\"";
+        out += "\r\nContent-Transfer-Encoding: base64\r\n";
+        out += "Content-Disposition: attachment; ";
+        out += ascii ? "filename=" + QuotedParameter(name) : "filename*=" + ExtendedParameter(name);
+        out += "\r\n\r\n" + Base64(a.bytes);
+    }
+    out += "\r\n--" + std::string(boundary) + "--\r\n";
+    return out;
+}
+
+}  // namespace navo::mail
