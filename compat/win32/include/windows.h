@@ -8,3 +8,5 @@
 #include "winbase.h"
 #include "winuser.h"
 #include "sysinfoapi.h"
+#include "objbase.h"
+#include "navo_crt.h"
