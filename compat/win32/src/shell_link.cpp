@@ -302,7 +302,8 @@ private:
             fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd < 0 && errno != EEXIST) break;
         }
-        if (fd < 0) return HResultFromErrno(errno);
+        // A missing folder on the way: the platform's "path not found".
+        if (fd < 0) return errno == ENOENT ? HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) : HResultFromErrno(errno);
         int error = 0;
         size_t done = 0;
         while (!error && done < bytes.size()) {
