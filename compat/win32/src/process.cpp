@@ -49,12 +49,7 @@ UINT CheckProgram(const std::string& path) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         if (errno != ENOENT) return UINT(navo::win32::Win32ErrorFromErrno(errno));
-        // A missing folder on the way is "path not found", a missing file in an existing
-        // folder "file not found", as the platform tells them apart.
-        size_t slash = path.find_last_of('/');
-        std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-        struct stat dir;
-        return stat(folder.c_str(), &dir) == 0 && S_ISDIR(dir.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+        return UINT(navo::win32::NotFoundError(path));
     }
     if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
     if (access(path.c_str(), X_OK) != 0) return ERROR_ACCESS_DENIED;

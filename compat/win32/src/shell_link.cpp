@@ -208,7 +208,8 @@ public:
         std::string path = LinuxPathFromWin32(name);
         if (path.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
         int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return HResultFromErrno(errno);
+        if (fd < 0)
+            return errno == ENOENT ? HRESULT_FROM_WIN32(long(NotFoundError(path))) : HResultFromErrno(errno);
         std::vector<BYTE> bytes;
         HRESULT hr = ReadAll(fd, bytes);
         close(fd);

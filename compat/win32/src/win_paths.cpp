@@ -64,6 +64,8 @@ extern "C" void _splitpath(const char* path, char* drive, char* dir, char* fname
     CopyPart(ext, _MAX_EXT, dot, end);
 }
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace navo::win32 {
@@ -91,6 +93,13 @@ unsigned long Win32ErrorFromErrno(int error) {
         case EIO: return ERROR_GEN_FAILURE;
         default: return ERROR_GEN_FAILURE;
     }
+}
+
+unsigned long NotFoundError(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    struct stat st;
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
 }  // namespace navo::win32

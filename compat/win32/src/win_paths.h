@@ -21,4 +21,8 @@ namespace navo::win32 {
 // The Win32 error code closest to a POSIX errno value of a file operation.
 unsigned long Win32ErrorFromErrno(int error);
 
+// The error of a Linux path that does not exist: ERROR_FILE_NOT_FOUND when its folder
+// exists, ERROR_PATH_NOT_FOUND when the folder does not, as the platform tells them apart.
+unsigned long NotFoundError(const std::string& path);
+
 }  // namespace navo::win32
