@@ -221,6 +221,15 @@ std::string ToUtf8(const std::u16string& text) {
     return out;
 }
 
+std::string FromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::u16string units(size_t(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(units.data()), n);
+    return ToUtf8(units);
+}
+
 Expected<std::vector<BYTE>> WriteShellLink(const ShellLinkData& link) {
     std::u16string target16, strings[5];
     const std::string* texts[5] = {&link.description, &link.relativePath, &link.workingDirectory, &link.arguments,
@@ -311,7 +320,7 @@ Expected<ShellLinkData> ReadShellLink(ByteView bytes) {
         if (!info) return info.error();
         auto target = ReadLinkInfo(*info);
         if (!target) return ReadError{target.error().what, at + target.error().offset};
-        if (!(flags & kForceNoLinkInfo)) link.target = *target;
+        if (!(flags & kForceNoLinkInfo)) link.target = FromAnsi(*target);
         at += *infoSize;
     }
     std::string* texts[5] = {&link.description, &link.relativePath, &link.workingDirectory, &link.arguments,
@@ -330,7 +339,7 @@ Expected<ShellLinkData> ReadShellLink(ByteView bytes) {
             for (size_t k = 0; k < *count; ++k) units[k] = char16_t(text->data()[2 * k] | text->data()[2 * k + 1] << 8);
             *texts[i] = ToUtf8(units);
         } else {
-            texts[i]->assign(reinterpret_cast<const char*>(text->data()), length);
+            *texts[i] = FromAnsi(std::string(reinterpret_cast<const char*>(text->data()), length));
         }
         at += length;
     }
@@ -361,7 +370,7 @@ Expected<ShellLinkData> ReadShellLink(ByteView bytes) {
                 ByteView ansi(block.data() + 8, 260);
                 const void* nul = memchr(ansi.data(), 0, ansi.size());
                 size_t n = nul ? size_t(static_cast<const BYTE*>(nul) - ansi.data()) : ansi.size();
-                link.target.assign(reinterpret_cast<const char*>(ansi.data()), n);
+                link.target = FromAnsi(std::string(reinterpret_cast<const char*>(ansi.data()), n));
             }
         }
         at += *blockSize;

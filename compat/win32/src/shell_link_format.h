@@ -16,7 +16,8 @@
 
 namespace navo::win32 {
 
-// What a link holds. Texts are in the ANSI code page (UTF-8).
+// What a link holds. Texts are in the ANSI code page (UTF-8), always well formed: the
+// reader turns ill-formed 8-bit text of other writers into U+FFFD.
 struct ShellLinkData {
     std::string target;      // the local base path (with its common suffix)
     std::string description; // NAME_STRING
@@ -50,5 +51,7 @@ inline constexpr size_t kShellLinkMaxStringUnits = 0xFFFF;
 // an unpaired surrogate into U+FFFD.
 bool ToUtf16(const std::string& text, std::u16string& out);
 std::string ToUtf8(const std::u16string& text);
+// Text in the ANSI code page as the link keeps it: ill-formed bytes become U+FFFD.
+std::string FromAnsi(const std::string& text);
 
 }  // namespace navo::win32
