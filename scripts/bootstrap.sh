@@ -10,6 +10,8 @@ packages=(
   libicu-dev                            # locale data
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks
+  libx11-dev                            # windows on Linux are X11 windows
+  xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
 )
 
 missing=()

@@ -136,4 +136,11 @@ WINBASEAPI BOOL WINAPI EnumResourceNamesA(HMODULE module, LPCSTR type, ENUMRESNA
 WINBASEAPI BOOL WINAPI EnumResourceLanguagesA(HMODULE module, LPCSTR type, LPCSTR name,
                                               ENUMRESLANGPROCA callback, LONG_PTR param);
 
+// Starts the program of a command line (split as the platform splits one, the program
+// found through PATH when the name has no folder), without a shell. Returns 33 when it was
+// started; otherwise ERROR_FILE_NOT_FOUND (2), ERROR_PATH_NOT_FOUND (3),
+// ERROR_ACCESS_DENIED (5), ERROR_BAD_FORMAT (11), or 0 when resources ran out. Started
+// programs are reaped when they end. The show command is accepted and has no effect.
+WINBASEAPI UINT WINAPI WinExec(LPCSTR commandLine, UINT showCommand);
+
 }  // extern "C"

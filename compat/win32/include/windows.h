@@ -8,4 +8,6 @@
 #include "winbase.h"
 #include "winuser.h"
 #include "sysinfoapi.h"
+#include "objbase.h"
+#include "navo_crt.h"
 #include "navo_state.h"

@@ -44,11 +44,41 @@
 #define WM_QUIT 0x0012
 #define WM_COMMAND 0x0111
 
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_MAXIMIZE 3
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
+
 extern "C" {
 
 // Copies string `id` of the module's string table into buffer, converted to the ANSI code
 // page without splitting a character, and terminates it. Returns the number of bytes
 // copied without the terminator; 0 when the module has no such string.
 WINBASEAPI int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+
+// Windows are the X11 top-level windows of the display named by $DISPLAY; an HWND is an
+// X window id. Without a display there are no windows.
+
+// The first top-level window (topmost first) whose class, the class part of WM_CLASS,
+// equals className ignoring case, and whose title equals windowName; a null argument
+// matches any. Null, with ERROR_FILE_NOT_FOUND, when there is none.
+WINUSERAPI HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
+// Sends the message to the window's client and returns at once. WM_CLOSE is the ICCCM
+// WM_DELETE_WINDOW request (FALSE with ERROR_NOT_SUPPORTED when the window does not take
+// part in that protocol); any other message is a _NAVOTOOLS_WM_MESSAGE client message
+// (see docs/shell.md). FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that does not
+// exist.
+WINUSERAPI BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// TRUE when the window exists.
+WINUSERAPI BOOL WINAPI IsWindow(HWND window);
 
 }  // extern "C"
