@@ -10,3 +10,4 @@
 #include "NavoTools/Shell.h"
 #include "NavoTools/Collections.h"
 #include "NavoTools/Version.h"
+#include "NavoTools/Registry.h"

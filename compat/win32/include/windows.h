@@ -8,3 +8,4 @@
 #include "winbase.h"
 #include "winuser.h"
 #include "sysinfoapi.h"
+#include "winreg.h"
