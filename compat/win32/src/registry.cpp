@@ -183,6 +183,28 @@ LONG WalkPath(Store& store, const BaseKey& base, std::string_view path, KeyRow& 
     });
 }
 
+LONG CheckKeyPath(std::string_view path) { return CheckPath(path); }
+
+LONG CreatePath(Store& store, KeyRow start, std::string_view path, bool makeVolatile, std::string_view keyClass,
+                KeyRow& row, bool& created) {
+    row = start;
+    return ForEachName(path, [&](std::string_view name) {
+        KeyRow child;
+        LONG e = store.LookupChild(row.id, name, child);
+        if (e == ERROR_FILE_NOT_FOUND) {
+            if (row.readOnly) return LONG(ERROR_ACCESS_DENIED);
+            if (row.depth + 1 > NAVO_REG_MAX_DEPTH) return LONG(ERROR_INVALID_PARAMETER);
+            if (row.isVolatile && !makeVolatile) return LONG(ERROR_CHILD_MUST_BE_VOLATILE);
+            e = store.InsertChild(row, name, makeVolatile, keyClass, child);
+            created = true;
+        }
+        if (e == ERROR_SUCCESS) row = child;
+        return e;
+    });
+}
+
+bool ValueNameFits(std::string_view name) { return !ValueNameTooLong(name); }
+
 namespace {
 
 // WalkPath through the thread's cache of resolved paths: the key of a path below a base,
@@ -271,19 +293,8 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR k
         // Walk again under the lock: another writer may have made part of the path.
         if (LONG error = store->LoadKey(base.id, row)) return error;
         bool created = false;
-        LONG error = ForEachName(path, [&](std::string_view name) {
-            KeyRow child;
-            LONG e = store->LookupChild(row.id, name, child);
-            if (e == ERROR_FILE_NOT_FOUND) {
-                if (row.readOnly) return LONG(ERROR_ACCESS_DENIED);
-                if (row.depth + 1 > NAVO_REG_MAX_DEPTH) return LONG(ERROR_INVALID_PARAMETER);
-                if (row.isVolatile && !makeVolatile) return LONG(ERROR_CHILD_MUST_BE_VOLATILE);
-                e = store->InsertChild(row, name, makeVolatile, keyClass ? std::string_view(keyClass) : "", child);
-                created = true;
-            }
-            if (e == ERROR_SUCCESS) row = child;
-            return e;
-        });
+        LONG error = CreatePath(*store, row, path, makeVolatile, keyClass ? std::string_view(keyClass) : "", row,
+                                created);
         if (error) return error;
         if (created) {
             if (LONG e = scope.Commit()) return e;

@@ -24,4 +24,15 @@ LONG ResolveHandle(HKEY hKey, Store*& store, BaseKey& base);
 // The key at a path below base, inside the caller's transaction.
 LONG WalkPath(Store& store, const BaseKey& base, std::string_view path, KeyRow& row);
 
+// ERROR_BAD_PATHNAME or ERROR_INVALID_PARAMETER for a path the functions refuse.
+LONG CheckKeyPath(std::string_view path);
+
+// Walks a path from start, creating each missing key with the option and class given,
+// as RegCreateKeyExA does, inside the caller's write transaction.
+LONG CreatePath(Store& store, KeyRow start, std::string_view path, bool makeVolatile, std::string_view keyClass,
+                KeyRow& row, bool& created);
+
+// False for a value name over the platform's limit.
+bool ValueNameFits(std::string_view name);
+
 }  // namespace navo::win32::registry
