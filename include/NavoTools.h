@@ -13,3 +13,4 @@
 #include "NavoTools/Version.h"
 #include "NavoTools/ResourceDll.h"
 #include "NavoTools/Mail.h"
+#include "NavoTools/Registry.h"

@@ -8,6 +8,7 @@ packages=(
   llvm lld clang-14 clang               # llvm-rc, lld-link (resources), clang's preprocessor
   libclang-rt-14-dev                    # libFuzzer and sanitizer runtimes for clang
   libicu-dev                            # locale data
+  libsqlite3-dev                        # the registry store
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks
   libx11-dev                            # windows on Linux are X11 windows

@@ -8,6 +8,7 @@
 #include "winbase.h"
 #include "winuser.h"
 #include "sysinfoapi.h"
+#include "winreg.h"
 #include "objbase.h"
 #include "navo_crt.h"
 #include "navo_state.h"

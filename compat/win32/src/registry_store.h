@@ -1,0 +1,165 @@
+// The registry's persistent store: one SQLite database in WAL mode, shared by every
+// process and thread of the user, each thread with its own connection.
+//
+// A key is a row with its parent's id, its name as given and its folded name (the
+// case-insensitive form, unique among siblings and the sort order of the sub-keys). A
+// volatile key carries the boot id of the system start that made it; a key whose boot id
+// is not the current one does not exist, and is purged at the first chance. A value is a
+// row with its key's id, its name, folded name, type and data, kept as given.
+//
+// The functions below run inside a transaction that the caller has begun, and give Win32
+// codes: ERROR_SUCCESS, the lookup's own outcome (ERROR_FILE_NOT_FOUND, ERROR_KEY_DELETED,
+// ...) or the store's failure mapped by StoreError.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace navo::win32::registry {
+
+using KeyId = int64_t;
+
+// The rows of the predefined roots, made with the store.
+constexpr KeyId kClassesRootId = 1;
+constexpr KeyId kCurrentUserId = 2;
+constexpr KeyId kLocalMachineId = 3;
+constexpr KeyId kUsersId = 4;
+constexpr KeyId kCurrentConfigId = 5;
+constexpr KeyId kFirstRootId = kClassesRootId;
+constexpr KeyId kLastRootId = kCurrentConfigId;
+
+// The full name of a root row ("HKEY_CURRENT_USER"), or null.
+const char* RootName(KeyId id);
+
+struct KeyRow {
+    KeyId id = 0;
+    bool isVolatile = false;
+    bool readOnly = false;
+    int depth = 0;  // levels below its root; a root is 0
+};
+
+// The case-insensitive form of a name: each character of the UTF-8 text in simple upper
+// case, as the platform compares names; bytes that are not UTF-8 stay as they are.
+void FoldName(std::string_view name, std::string& folded);
+
+// A name's length as the platform counts it: UTF-16 code units (bytes that are not UTF-8
+// count one each).
+size_t NameCharacters(std::string_view name);
+
+// Maps an SQLite result to a Win32 code: corruption to ERROR_REGISTRY_CORRUPT, a store
+// that may not be written to ERROR_ACCESS_DENIED, I/O failures to ERROR_REGISTRY_IO_FAILED.
+LONG StoreError(int sqliteResult, int systemErrno = 0);
+
+class Store {
+public:
+    ~Store();
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // False when the user may not write the store file: every write is refused.
+    bool Writable() const { return writable_; }
+
+    // BEGIN (deferred, for reads) or BEGIN IMMEDIATE (writes take the lock at once, so a
+    // writer never fails on a snapshot that another writer made stale).
+    LONG Begin(bool write);
+    LONG Commit();
+    void Rollback();
+    bool InTransaction() const;
+
+    LONG LookupChild(KeyId parent, std::string_view name, KeyRow& row);
+    // The row of an existing key; ERROR_KEY_DELETED when it is gone.
+    LONG LoadKey(KeyId id, KeyRow& row);
+    LONG InsertChild(const KeyRow& parent, std::string_view name, bool isVolatile, std::string_view keyClass,
+                     KeyRow& row);
+    LONG Touch(KeyId id);  // last write time; ERROR_KEY_DELETED when the key is gone
+    LONG SetReadOnly(KeyId id, bool readOnly);
+    // Removes the key with everything below it; ERROR_ACCESS_DENIED, and nothing removed,
+    // when a key of the tree is read-only.
+    LONG DeleteTree(KeyId id);
+
+    LONG CountSubKeys(KeyId id, DWORD& count);
+    // The sub-key at an index of the sorted list; ERROR_NO_MORE_ITEMS past the end.
+    LONG SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written);
+    struct KeyInfo {
+        std::string keyClass;
+        DWORD subKeys = 0, maxSubKeyLength = 0, maxClassLength = 0;
+        DWORD values = 0, maxValueNameLength = 0, maxValueLength = 0;
+        int64_t written = 0;
+    };
+    LONG QueryKeyInfo(KeyId id, KeyInfo& info);
+
+    // A value's type and, when data is not null, its bytes. ERROR_FILE_NOT_FOUND when absent.
+    LONG GetValue(KeyId id, std::string_view name, DWORD& type, std::string* data);
+    LONG SetValue(KeyId id, std::string_view name, DWORD type, const void* data, size_t size);
+    LONG DeleteValue(KeyId id, std::string_view name);
+    // The value at an index in the order values were first set; ERROR_NO_MORE_ITEMS past the end.
+    LONG ValueAt(KeyId id, DWORD index, std::string& name, DWORD& type, std::string& data);
+
+    // Results of reads, kept while no process has written the store since. Every write
+    // transaction of this layer moves the store's change counter (a word in the shared
+    // file "registry.db-seq") to an odd number before it changes anything and to the next
+    // even number when it has committed or rolled back, seqlock-fashion. A result read
+    // while the counter stood still at an even number stays valid while it stays there.
+    // A writer that dies between the two steps leaves the counter odd, which only turns
+    // the caches off until the next writer moves it on.
+    struct CachedValue {
+        LONG result;
+        DWORD type;
+        std::string data;
+    };
+    // The counter now, or an odd number when there is none or a write is under way.
+    uint64_t ChangeCount() const;
+    // The cache for counter value `count`, emptied when the counter has moved; null when
+    // results read at `count` may not be kept.
+    std::unordered_map<std::string, KeyRow>* KeyCache(uint64_t count);
+    std::unordered_map<std::string, CachedValue>* ValueCache(uint64_t count);
+
+private:
+    friend Store* CurrentStore(LONG& error);
+    enum Statement : int;
+    Store() = default;
+    LONG Open(const std::string& path);
+    LONG CreateSchema();
+    LONG PurgeStaleVolatileKeys();
+    LONG RefreshBoot();
+    sqlite3_stmt* Prepare(Statement which);
+    LONG Exec(const char* sql);
+
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    std::string boot_;
+    bool writable_ = false;
+    int pid_ = 0;
+    sqlite3_stmt* statements_[32] = {};
+    std::string fold_;  // scratch for folded names
+    bool writing_ = false;
+    volatile uint64_t* counter_ = nullptr;  // in shared memory; null without the file
+    uint64_t cachedAt_ = 1;
+    std::unordered_map<std::string, KeyRow> keyCache_;
+    std::unordered_map<std::string, CachedValue> valueCache_;
+    void OpenCounter();
+    void MoveCounter(bool starting);
+    bool PrepareCache(uint64_t count);
+};
+
+// The calling thread's connection to the store of the current state directory, opened
+// (and the store made) on first use; null, with error set, when it cannot be opened.
+Store* CurrentStore(LONG& error);
+
+// The boot id that volatile keys are tied to: the variable NAVOTOOLS_BOOT_ID when set (so
+// tests can simulate a system start), else the kernel's /proc/sys/kernel/random/boot_id.
+std::string CurrentBootId();
+
+// The current time as a FILETIME count (100 ns units since 1601).
+int64_t FileTimeNow();
+
+}  // namespace navo::win32::registry

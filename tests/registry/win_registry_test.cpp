@@ -1,0 +1,244 @@
+// CWinRegistry: access masks per operation, volatile creation, the conversions between
+// text and numbers, the buffer limits, and the refusal to delete a whole hive.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "NavoTools.h"
+
+namespace {
+
+class WinRegistry : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* home = getenv("NAVOTOOLS_HOME");
+        saved_ = home ? std::optional<std::string>(home) : std::nullopt;
+        char pattern[] = "/tmp/navotools-winregistry-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        setenv("NAVOTOOLS_HOME", dir_.c_str(), 1);
+        setenv("NAVOTOOLS_BOOT_ID", "first-start", 1);
+    }
+    void TearDown() override {
+        EXPECT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0);
+        if (saved_) setenv("NAVOTOOLS_HOME", saved_->c_str(), 1);
+        else unsetenv("NAVOTOOLS_HOME");
+        unsetenv("NAVOTOOLS_BOOT_ID");
+    }
+    static LONG SetRaw(const char* path, const char* name, DWORD type, const std::string& data) {
+        HKEY key;
+        LONG r = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+        if (r) return r;
+        r = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()));
+        RegCloseKey(key);
+        return r;
+    }
+    std::string dir_;
+    std::optional<std::string> saved_;
+};
+
+TEST_F(WinRegistry, SetNumValueCreatesTheWholePathVolatile) {
+    CWinRegistry reg(HKEY_CURRENT_USER, "Software\\Navo\\New\\Path");
+    ASSERT_EQ(reg.SetNumValue("Seven", 7), ERROR_SUCCESS);
+    unsigned int n = 0;
+    EXPECT_EQ(reg.GetNumValue("Seven", n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 7u);
+    CString text;
+    EXPECT_EQ(reg.GetStrValue("seven", text), ERROR_SUCCESS);
+    EXPECT_EQ(text, "7");
+    for (const char* path : {"Software", "Software\\Navo", "Software\\Navo\\New", "Software\\Navo\\New\\Path"}) {
+        DWORD flags = 0;
+        ASSERT_EQ(NavoRegGetKeyFlagsA(HKEY_CURRENT_USER, path, &flags), ERROR_SUCCESS);
+        EXPECT_EQ(flags, DWORD(NAVO_REG_KEY_VOLATILE)) << path;
+    }
+    // And they are gone after the next start.
+    setenv("NAVOTOOLS_BOOT_ID", "second-start", 1);
+    EXPECT_EQ(reg.TestOpenKey(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software").TestOpenKey(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(WinRegistry, AnExistingKeyKeepsItsKind) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Lasting", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    CWinRegistry reg(HKEY_CURRENT_USER, "Software\\Lasting");
+    ASSERT_EQ(reg.SetStrValue("s", "kept", REG_SZ), ERROR_SUCCESS);
+    setenv("NAVOTOOLS_BOOT_ID", "second-start", 1);
+    CString text;
+    EXPECT_EQ(reg.GetStrValue("s", text), ERROR_SUCCESS);
+    EXPECT_EQ(text, "kept");
+}
+
+TEST_F(WinRegistry, TextAndNumbersConvertBothWays) {
+    CWinRegistry reg(HKEY_CURRENT_USER, "Software\\Conv");
+    ASSERT_EQ(reg.SetStrValue("abc", "abc", REG_SZ), ERROR_SUCCESS);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Conv", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD size = 0;
+    ASSERT_EQ(RegQueryValueExA(key, "abc", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u) << "stored without its terminator";
+    RegCloseKey(key);
+    CString text;
+    EXPECT_EQ(reg.GetStrValue("abc", text), ERROR_SUCCESS);
+    EXPECT_EQ(text, "abc");
+
+    struct Case {
+        const char* text;
+        unsigned int number;
+    };
+    for (Case c : {Case{"42", 42u}, Case{"12abc", 12u}, Case{"no digits", 0u}, Case{"-1", 4294967295u},
+                   Case{"  +8", 8u}, Case{"99999999999", 4294967295u}, Case{"4294967295", 4294967295u},
+                   Case{"-4294967296", 4294967295u}}) {
+        ASSERT_EQ(reg.SetStrValue("n", c.text, REG_SZ), ERROR_SUCCESS);
+        unsigned int n = 5;
+        EXPECT_EQ(reg.GetNumValue("n", n), ERROR_SUCCESS) << c.text;
+        EXPECT_EQ(n, c.number) << c.text;
+    }
+    ASSERT_EQ(reg.SetNumValue("max", 0xFFFFFFFFu), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetStrValue("max", text), ERROR_SUCCESS);
+    EXPECT_EQ(text, "-1");
+    unsigned int n = 0;
+    EXPECT_EQ(reg.GetNumValue("max", n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 4294967295u);
+    // A string with a NUL inside reads up to the NUL.
+    ASSERT_EQ(SetRaw("Software\\Conv", "nul", REG_SZ, std::string("12\0" "34", 5)), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetStrValue("nul", text), ERROR_SUCCESS);
+    EXPECT_EQ(text, "12");
+    EXPECT_EQ(reg.GetNumValue("nul", n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 12u);
+}
+
+TEST_F(WinRegistry, OtherTypesRaiseNotSupportedAndLeaveTheOutputs) {
+    CWinRegistry reg(HKEY_CURRENT_USER, "Software\\Types");
+    ASSERT_EQ(reg.SetStrValue("expand", "%PATH%", REG_EXPAND_SZ), ERROR_SUCCESS);
+    ASSERT_EQ(reg.SetStrValue("binary", "xy", REG_BINARY), ERROR_SUCCESS);
+    ASSERT_EQ(reg.SetStrValue("multi", "a", REG_MULTI_SZ), ERROR_SUCCESS);
+    for (const char* name : {"expand", "binary", "multi"}) {
+        CString text = "before";
+        unsigned int n = 9;
+        bool raised = false;
+        try {
+            reg.GetStrValue(name, text);
+        } catch (CNotSupportedException* e) {
+            raised = true;
+            e->Delete();
+        }
+        EXPECT_TRUE(raised) << name;
+        raised = false;
+        try {
+            reg.GetNumValue(name, n);
+        } catch (CNotSupportedException* e) {
+            raised = true;
+            e->Delete();
+        }
+        EXPECT_TRUE(raised) << name;
+        EXPECT_EQ(text, "before");
+        EXPECT_EQ(n, 9u);
+    }
+    // The key was closed on the way out: it can still be deleted and written.
+    EXPECT_EQ(reg.DeleteValue("expand"), ERROR_SUCCESS);
+}
+
+TEST_F(WinRegistry, TheBufferLimits) {
+    CWinRegistry reg(HKEY_CURRENT_USER, "Software\\Limits");
+    CString text;
+    ASSERT_EQ(reg.SetStrValue("s", CString('x', 1024), REG_SZ), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetStrValue("s", text), ERROR_SUCCESS);
+    EXPECT_EQ(text.GetLength(), 1024);
+    ASSERT_EQ(reg.SetStrValue("s", CString('x', 1025), REG_SZ), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetStrValue("s", text), ERROR_MORE_DATA);
+    unsigned int n = 3;
+    ASSERT_EQ(reg.SetStrValue("n", CString('1', 512), REG_SZ), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetNumValue("n", n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 4294967295u);
+    n = 3;
+    ASSERT_EQ(reg.SetStrValue("n", CString('1', 513), REG_SZ), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetNumValue("n", n), ERROR_MORE_DATA);
+    EXPECT_EQ(n, 3u);
+}
+
+TEST_F(WinRegistry, SubKeysAndMissingKeys) {
+    CWinRegistry missing(HKEY_CURRENT_USER, "Software\\Nowhere");
+    DWORD count = 7;
+    EXPECT_EQ(missing.GetSubKeyCount(count), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(count, 0u);
+    CString name = "stale";
+    EXPECT_EQ(missing.GetSubKeyName(0, name), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(name.IsEmpty());
+    CString text = "unchanged";
+    EXPECT_EQ(missing.GetStrValue("x", text), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(text, "unchanged");
+
+    CWinRegistry parent(HKEY_CURRENT_USER, "Software\\Parent");
+    ASSERT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software\\Parent\\Beta").SetNumValue("v", 1), ERROR_SUCCESS);
+    ASSERT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software\\Parent\\alpha").SetNumValue("v", 1), ERROR_SUCCESS);
+    ASSERT_EQ(parent.GetSubKeyCount(count), ERROR_SUCCESS);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(parent.GetSubKeyName(0, name), ERROR_SUCCESS);
+    EXPECT_EQ(name, "alpha");
+    EXPECT_EQ(parent.GetSubKeyName(1, name), ERROR_SUCCESS);
+    EXPECT_EQ(name, "Beta");
+    EXPECT_EQ(parent.GetSubKeyName(LONG(count), name), ERROR_NO_MORE_ITEMS);
+    EXPECT_TRUE(name.IsEmpty());
+    unsigned int n = 0;
+    EXPECT_EQ(parent.GetNumValue("absent", n), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(parent.DeleteValue("absent"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(WinRegistry, AReadOnlyKeyMayBeReadButNotCounted) {
+    CWinRegistry reg(HKEY_CURRENT_USER, "Software\\ReadOnly");
+    ASSERT_EQ(reg.SetNumValue("v", 3), ERROR_SUCCESS);
+    ASSERT_EQ(NavoRegSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\ReadOnly", TRUE), ERROR_SUCCESS);
+    EXPECT_EQ(reg.TestOpenKey(), ERROR_SUCCESS);
+    unsigned int n = 0;
+    EXPECT_EQ(reg.GetNumValue("v", n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 3u);
+    DWORD count = 9;
+    EXPECT_EQ(reg.GetSubKeyCount(count), ERROR_ACCESS_DENIED);
+    CString name;
+    EXPECT_EQ(reg.GetSubKeyName(0, name), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(reg.SetNumValue("v", 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(reg.DeleteValue("v"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(reg.GetNumValue("v", n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 3u) << "nothing was stored";
+}
+
+TEST_F(WinRegistry, DeleteKeyRemovesTheTreeButNeverAWholeHive) {
+    ASSERT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software\\Tree\\A\\B").SetNumValue("v", 1), ERROR_SUCCESS);
+    ASSERT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software\\Tree").SetNumValue("w", 1), ERROR_SUCCESS);
+    EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, "").DeleteKey(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, "\\").DeleteKey(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software\\Tree\\A\\B").TestOpenKey(), ERROR_SUCCESS);
+    CWinRegistry tree(HKEY_CURRENT_USER, "Software\\Tree");
+    EXPECT_EQ(tree.DeleteKey(), ERROR_SUCCESS);
+    EXPECT_EQ(tree.TestOpenKey(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software").TestOpenKey(), ERROR_SUCCESS);
+    EXPECT_EQ(tree.DeleteKey(), ERROR_FILE_NOT_FOUND);
+    // An open handle with an empty path names its own key, which may go.
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(CWinRegistry(key, "").DeleteKey(), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, "Software").TestOpenKey(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(WinRegistry, CopiesNameTheSameKeyAndMoveApart) {
+    CWinRegistry first(HKEY_CURRENT_USER, "Software\\One");
+    ASSERT_EQ(first.SetNumValue("v", 1), ERROR_SUCCESS);
+    CWinRegistry copy(first);
+    CWinRegistry assigned(HKEY_LOCAL_MACHINE, "Elsewhere");
+    assigned = first;
+    unsigned int n = 0;
+    EXPECT_EQ(copy.GetNumValue("v", n), ERROR_SUCCESS);
+    EXPECT_EQ(assigned.GetNumValue("v", n), ERROR_SUCCESS);
+    copy.SetLocation(HKEY_CURRENT_USER, "Software\\Two");
+    EXPECT_EQ(copy.GetNumValue("v", n), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(first.GetNumValue("v", n), ERROR_SUCCESS);
+    EXPECT_EQ(CWinRegistry(reinterpret_cast<HKEY>(uintptr_t(0x4444)), "x").TestOpenKey(), ERROR_INVALID_HANDLE);
+}
+
+}  // namespace

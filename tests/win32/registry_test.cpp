@@ -1,0 +1,364 @@
+// The registry functions as the platform has them: names, enumeration, types and data,
+// limits, handles, volatile and read-only keys, access to the store.
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+#include <windows.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "registry_support.h"
+
+namespace {
+
+using Registry = RegistryTest;
+
+std::string Get(HKEY key, const char* name, DWORD* type = nullptr) {
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, type, nullptr, &size) != ERROR_SUCCESS) return "<missing>";
+    std::string data(size + 1, '\x7f');
+    EXPECT_EQ(RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<LPBYTE>(data.data()), &size), ERROR_SUCCESS);
+    data.resize(size);
+    return data;
+}
+
+TEST_F(Registry, NamesCompareWithoutCaseAndKeepTheirs) {
+    MakeKey("Software\\MixedCase");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\mixedcase", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "Colour", 0, REG_SZ, reinterpret_cast<const BYTE*>("red"), 3), ERROR_SUCCESS);
+    // Setting it again by another spelling replaces the value and keeps the first spelling.
+    ASSERT_EQ(RegSetValueExA(key, "COLOUR", 0, REG_SZ, reinterpret_cast<const BYTE*>("blue"), 4), ERROR_SUCCESS);
+    EXPECT_EQ(Get(key, "colour"), "blue");
+    char name[32];
+    DWORD nameLength = sizeof name, type;
+    ASSERT_EQ(RegEnumValueA(key, 0, name, &nameLength, nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "Colour");
+    EXPECT_EQ(RegEnumValueA(key, 1, name, &nameLength, nullptr, &type, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(key);
+
+    HKEY parent;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software", 0, KEY_READ, &parent), ERROR_SUCCESS);
+    nameLength = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(parent, 0, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(name, "MixedCase");
+    EXPECT_EQ(nameLength, 9u);
+    RegCloseKey(parent);
+}
+
+TEST_F(Registry, NonAsciiNamesFoldToo) {
+    MakeKey("Software\\\xC3\x89t\xC3\xA9");  // "Été"
+    EXPECT_EQ(Open("software\\\xC3\xA9T\xC3\x89"), ERROR_SUCCESS);  // "éTÉ"
+}
+
+TEST_F(Registry, SubKeysEnumerateSortedAndCount) {
+    for (const char* name : {"Software\\P\\delta", "Software\\P\\Alpha", "Software\\P\\charlie", "Software\\P\\Bravo",
+                             "Software\\P\\_under"})
+        MakeKey(name);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\P", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD count = 0, maxLength = 0;
+    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &maxLength, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(maxLength, 7u);
+    std::string order;
+    for (DWORD i = 0;; ++i) {
+        char name[16];
+        DWORD length = sizeof name;
+        LONG r = RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (r == ERROR_NO_MORE_ITEMS) break;
+        ASSERT_EQ(r, ERROR_SUCCESS);
+        order += std::string(name) + ",";
+    }
+    // Upper-case order: letters before the underscore.
+    EXPECT_EQ(order, "Alpha,Bravo,charlie,delta,_under,");
+    char small[5];
+    DWORD length = sizeof small;  // "Alpha" needs 6 with its terminator
+    EXPECT_EQ(RegEnumKeyExA(key, 0, small, &length, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, TypesAndDataAreKeptByteForByte) {
+    MakeKey("Software\\Data");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Data", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    const std::string withNuls("a\0b\0\0c", 6);
+    for (DWORD type : {0u, 1u, 2u, 3u, 4u, 7u, 11u, 0x12345u, 0xFFFFFFFFu}) {
+        ASSERT_EQ(RegSetValueExA(key, "v", 0, type, reinterpret_cast<const BYTE*>(withNuls.data()), 6), ERROR_SUCCESS);
+        DWORD got = 0;
+        EXPECT_EQ(Get(key, "v", &got), withNuls);
+        EXPECT_EQ(got, type);
+    }
+    ASSERT_EQ(RegSetValueExA(key, "", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+    EXPECT_EQ(Get(key, nullptr), "");
+    EXPECT_EQ(RegSetValueExA(key, "x", 0, REG_BINARY, nullptr, 1), ERROR_NOACCESS);
+
+    // Size query, too small a buffer, and the terminator added to a string stored without one.
+    ASSERT_EQ(RegSetValueExA(key, "s", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 3), ERROR_SUCCESS);
+    DWORD size = 2;
+    char buffer[8] = "zzzzzzz";
+    EXPECT_EQ(RegQueryValueExA(key, "s", nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, 3u);
+    size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExA(key, "s", nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 3u);
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_EQ(RegQueryValueExA(key, "missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteValueA(key, "S"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(key, "s"), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, ValuesEnumerateInTheOrderFirstSet) {
+    MakeKey("Software\\Order");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Order", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    for (const char* name : {"zeta", "alpha", "mid"})
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>("\1\0\0\0"), 4);
+    RegSetValueExA(key, "zeta", 0, REG_DWORD, reinterpret_cast<const BYTE*>("\2\0\0\0"), 4);
+    std::string order;
+    for (DWORD i = 0;; ++i) {
+        char name[16];
+        DWORD length = sizeof name;
+        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        order += std::string(name) + ",";
+    }
+    EXPECT_EQ(order, "zeta,alpha,mid,");
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, LimitsOfNamesAndDepth) {
+    const std::string ok255(255, 'k'), long256(256, 'k');
+    EXPECT_EQ(Open(("Software\\" + long256).c_str()), ERROR_INVALID_PARAMETER);
+    HKEY key;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ("Software\\" + long256).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Open("Software"), ERROR_FILE_NOT_FOUND) << "a refused create makes nothing";
+    MakeKey(("Software\\" + ok255).c_str());
+    // 255 characters of two bytes each are still 255 characters.
+    std::string wide;
+    for (int i = 0; i < 255; ++i) wide += "\xC3\xA9";
+    MakeKey(("Software\\" + wide).c_str());
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    const std::string name16383(16383, 'v'), name16384(16384, 'v');
+    EXPECT_EQ(RegSetValueExA(key, name16383.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, name16384.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4),
+              ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
+
+    // 512 levels below the root, and not one more.
+    std::string deep = "d";
+    for (int i = 1; i < 512; ++i) deep += "\\d";
+    MakeKey(deep.c_str());
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (deep + "\\d").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(SHDeleteKeyA(HKEY_CURRENT_USER, "d"), ERROR_SUCCESS);
+    EXPECT_EQ(Open("d"), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Registry, MalformedPathsAndArguments) {
+    HKEY key;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "\\Lead", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "a\\\\b", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_BAD_PATHNAME);
+    MakeKey("Trailing\\");
+    EXPECT_EQ(Open("trailing"), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Trailing", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Linked", 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Trailing", 0, nullptr, 0, KEY_READ, nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, DWORD(REG_OPENED_EXISTING_KEY));
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, UnknownClosedAndDeletedHandles) {
+    HKEY key;
+    for (HKEY bad : {HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA, reinterpret_cast<HKEY>(uintptr_t(0x1234567)),
+                     static_cast<HKEY>(nullptr)}) {
+        EXPECT_EQ(RegOpenKeyExA(bad, "x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(RegSetValueExA(bad, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(RegCloseKey(bad), ERROR_INVALID_HANDLE);
+    }
+    MakeKey("Software\\Gone\\Child");
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Gone", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    HKEY child;
+    // A handle serves as a root of its own.
+    ASSERT_EQ(RegOpenKeyExA(key, "child", 0, KEY_READ, &child), ERROR_SUCCESS);
+    RegCloseKey(child);
+    ASSERT_EQ(SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Gone"), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegOpenKeyExA(key, "Child", 0, KEY_READ, &child), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+}
+
+TEST_F(Registry, HandleRightsDecideWhatItMayDo) {
+    MakeKey("Software\\Rights");
+    HKEY reader;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Rights", 0, KEY_READ, &reader), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(reader, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueA(reader, "x"), ERROR_ACCESS_DENIED);
+    RegCloseKey(reader);
+    HKEY writer;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Rights", 0, KEY_WRITE, &writer), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(writer, "x", nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    char name[8];
+    DWORD length = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(writer, 0, name, &length, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    RegCloseKey(writer);
+}
+
+TEST_F(Registry, VolatileKeysAndTheirChildren) {
+    MakeKey("Software\\Lasting");
+    MakeKey("Software\\Fleeting\\Inner", REG_OPTION_VOLATILE);
+    HKEY key;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Fleeting\\Solid\\Deeper", 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_CHILD_MUST_BE_VOLATILE);
+    EXPECT_EQ(Open("Software\\Fleeting\\Solid"), ERROR_FILE_NOT_FOUND);
+    // An existing key keeps its kind whatever the option.
+    DWORD flags = 0;
+    MakeKey("Software\\Lasting", REG_OPTION_VOLATILE);
+    ASSERT_EQ(NavoRegGetKeyFlagsA(HKEY_CURRENT_USER, "Software\\Lasting", &flags), ERROR_SUCCESS);
+    EXPECT_EQ(flags, 0u);
+    ASSERT_EQ(NavoRegGetKeyFlagsA(HKEY_CURRENT_USER, "Software\\Fleeting\\Inner", &flags), ERROR_SUCCESS);
+    EXPECT_EQ(flags, DWORD(NAVO_REG_KEY_VOLATILE));
+}
+
+TEST_F(Registry, ARestartDropsVolatileKeysAndKeepsTheOthers) {
+    MakeKey("Software\\Keep");
+    MakeKey("Software\\Temp\\Below", REG_OPTION_VOLATILE);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Temp", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "v", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4), ERROR_SUCCESS);
+    EXPECT_EQ(Get(key, "v"), "1234");
+
+    setenv("NAVOTOOLS_BOOT_ID", "boot-2", 1);
+    EXPECT_EQ(Open("Software\\Temp"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Open("Software\\Temp\\Below"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Open("Software\\Keep"), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
+    RegCloseKey(key);
+    HKEY software;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), ERROR_SUCCESS);
+    DWORD count = 0;
+    RegQueryInfoKeyA(software, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr);
+    EXPECT_EQ(count, 1u);
+    RegCloseKey(software);
+    // The name is free again, for a key of either kind.
+    MakeKey("Software\\Temp");
+}
+
+TEST_F(Registry, ReadOnlyKeysRefuseWriteMasks) {
+    MakeKey("Software\\Locked\\Child");
+    ASSERT_EQ(NavoRegSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Locked", TRUE), ERROR_SUCCESS);
+    EXPECT_EQ(Open("Software\\Locked", KEY_READ), ERROR_SUCCESS);
+    EXPECT_EQ(Open("Software\\Locked", KEY_WRITE), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Open("Software\\Locked", KEY_ALL_ACCESS), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Open("Software\\Locked", KEY_SET_VALUE), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Open("Software\\Locked", GENERIC_WRITE), ERROR_ACCESS_DENIED);
+    HKEY key;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Locked\\New", 0, nullptr, 0, KEY_READ, nullptr, &key,
+                              nullptr),
+              ERROR_ACCESS_DENIED);
+    // The tree above cannot be deleted as long as it holds the key; nothing of it goes.
+    EXPECT_EQ(SHDeleteKeyA(HKEY_CURRENT_USER, "Software"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(Open("Software\\Locked\\Child"), ERROR_SUCCESS);
+    ASSERT_EQ(NavoRegSetKeyReadOnlyA(HKEY_CURRENT_USER, "Software\\Locked", FALSE), ERROR_SUCCESS);
+    EXPECT_EQ(Open("Software\\Locked", KEY_ALL_ACCESS), ERROR_SUCCESS);
+    EXPECT_EQ(SHDeleteKeyA(HKEY_CURRENT_USER, "Software"), ERROR_SUCCESS);
+    EXPECT_EQ(SHDeleteKeyA(HKEY_CURRENT_USER, "Software"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(SHDeleteKeyA(HKEY_CURRENT_USER, ""), ERROR_ACCESS_DENIED) << "a root is never removed";
+}
+
+TEST_F(Registry, AStoreTheUserMayNotWriteRefusesWriteMasks) {
+    MakeKey("Software\\Existing");
+    // The parent is root in the build container; the child gives up root to be an
+    // ordinary user, for whom the file's mode counts.
+    ASSERT_EQ(chmod(dir_.c_str(), 0755), 0);
+    ASSERT_EQ(system(("chmod a+r,go-w '" + dir_ + "'/registry.db*").c_str()), 0);
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(StorePath().c_str(), 0444), 0);
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);
+        int failures = 0;
+        HKEY key;
+        if (Open("Software\\Existing", KEY_READ) != ERROR_SUCCESS) failures |= 1;
+        if (Open("Software\\Existing", KEY_WRITE) != ERROR_ACCESS_DENIED) failures |= 2;
+        if (Open("Software\\Existing", KEY_ALL_ACCESS) != ERROR_ACCESS_DENIED) failures |= 4;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr) !=
+            ERROR_ACCESS_DENIED)
+            failures |= 8;
+        if (RegSetValueExA(HKEY_CURRENT_USER, "v", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4) !=
+            ERROR_ACCESS_DENIED)
+            failures |= 16;
+        if (SHDeleteKeyA(HKEY_CURRENT_USER, "Software") != ERROR_ACCESS_DENIED) failures |= 32;
+        _exit(failures);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "bit mask of the checks that failed";
+    EXPECT_EQ(Open("Software\\Existing"), ERROR_SUCCESS);
+}
+
+TEST_F(Registry, ACorruptStoreGivesAClearCodeAndIsLeftAlone) {
+    const std::string garbage(8192, '\x5a');
+    {
+        std::ofstream out(StorePath(), std::ios::binary);
+        out << garbage;
+    }
+    // A fresh thread, so that no connection of an earlier test's store is reused.
+    std::thread([&] {
+        HKEY key;
+        EXPECT_EQ(Open("Software"), ERROR_REGISTRY_CORRUPT);
+        EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_REGISTRY_CORRUPT);
+        EXPECT_EQ(RegSetValueExA(HKEY_CURRENT_USER, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 1),
+                  ERROR_REGISTRY_CORRUPT);
+    }).join();
+    std::ifstream in(StorePath(), std::ios::binary);
+    std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after, garbage);
+}
+
+TEST_F(Registry, ADamagedDatabaseGivesAClearCode) {
+    std::thread([] { MakeKey("Software\\Soon\\Damaged"); }).join();
+    // Every page after the header overwritten.
+    {
+        std::fstream file(StorePath(), std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(100);
+        const std::string junk(16384, '\xff');
+        file.write(junk.data(), std::streamsize(junk.size()));
+    }
+    std::thread([] {
+        LONG r = Open("Software\\Soon\\Damaged");
+        EXPECT_TRUE(r == ERROR_REGISTRY_CORRUPT) << r;
+    }).join();
+}
+
+}  // namespace
