@@ -137,7 +137,10 @@ TEST_F(CloseOnDisplay, XeyesQuitsWhenAskedByItsClass) {
     const char* argv[] = {xeyes.c_str(), nullptr};
     pid_t pid;
     ASSERT_EQ(posix_spawn(&pid, xeyes.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-    ASSERT_TRUE(WaitFor([] { return FindWindowA("XEyes", nullptr) != nullptr; }));
+    ASSERT_TRUE(WaitFor([] {
+        HWND w = FindWindowA("XEyes", nullptr);
+        return w && TakesCloseRequests(Window(reinterpret_cast<uintptr_t>(w)));
+    }));
 
     EXPECT_NE(CloseAppByClassName("XEyes"), 0);
     int status = 0;

@@ -14,6 +14,23 @@
 #include <thread>
 #include <vector>
 
+// True when the window lists WM_DELETE_WINDOW in its WM_PROTOCOLS: a client that maps
+// its window before it sets the property is not ready for a close request until then.
+inline bool TakesCloseRequests(Window window) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return false;
+    Atom deleteWindow = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    Atom* protocols = nullptr;
+    int count = 0;
+    bool found = false;
+    if (XGetWMProtocols(d, window, &protocols, &count) && protocols) {
+        for (int i = 0; i < count; ++i) found = found || protocols[i] == deleteWindow;
+        XFree(protocols);
+    }
+    XCloseDisplay(d);
+    return found;
+}
+
 struct ReceivedMessage {
     Window window;
     bool closeRequest;       // WM_PROTOCOLS / WM_DELETE_WINDOW

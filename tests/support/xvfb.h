@@ -1,6 +1,8 @@
-// A virtual X display for the length of a test suite: Xvfb started on a free display
-// number (it picks one and reports it through -displayfd), DISPLAY set to it, and the
-// server stopped and reaped at the end.
+// A virtual X display for the length of a test: Xvfb started on a free display number (it
+// picks one and reports it through -displayfd), DISPLAY set to it, and the server stopped
+// and reaped at the end. The server runs with -noreset: the window functions connect for
+// each call, and a server that resets whenever its last client leaves refuses the
+// connections that arrive while it does.
 #pragma once
 
 #include <fcntl.h>
@@ -10,12 +12,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <X11/Xlib.h>
+
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
 
 extern char** environ;
+
+// Waits, checking every few milliseconds, until condition() holds or the deadline passes;
+// returns what condition() last gave. Deadlines are generous: they only stop a hung test.
+template <typename Condition>
+bool WaitForCondition(Condition condition, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
+    auto end = std::chrono::steady_clock::now() + deadline;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 
 class VirtualDisplay {
 public:
@@ -29,7 +46,7 @@ public:
         int fds[2];
         if (pipe(fds) != 0) return;
         std::string fd = std::to_string(fds[1]);
-        const char* argv[] = {xvfb.c_str(), "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0", "640x480x24",
+        const char* argv[] = {xvfb.c_str(), "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset", "-screen", "0", "640x480x24",
                               nullptr};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -58,6 +75,16 @@ public:
             number += c;
         }
         close(fds[0]);
+        // The server reports its number before it serves its first client; wait until a
+        // connection is accepted.
+        if (!display_.empty()) {
+            bool ready = WaitForCondition([&] {
+                Display* d = XOpenDisplay(display_.c_str());
+                if (d) XCloseDisplay(d);
+                return d != nullptr;
+            });
+            if (!ready) display_.clear();
+        }
         if (!display_.empty()) {
             const char* old = getenv("DISPLAY");
             hadDisplay_ = old != nullptr;
@@ -100,14 +127,7 @@ private:
     bool hadDisplay_ = false;
 };
 
-// Waits, checking every few milliseconds, until condition() holds or the deadline passes;
-// returns what condition() last gave. Deadlines are generous: they only stop a hung test.
 template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
-    auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() >= end) return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    return WaitForCondition(condition, deadline);
 }

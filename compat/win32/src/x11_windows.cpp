@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -66,6 +67,13 @@ public:
 
     Display* get() const { return display_; }
     explicit operator bool() const { return display_ != nullptr; }
+
+    // Forgets the errors so far. Requests with a reply have had their errors reported by
+    // the time they return, so what follows is about the requests made after this.
+    void ClearError() {
+        std::lock_guard<std::mutex> lock(g_errorLock);
+        g_errors[display_] = 0;
+    }
 
     // Waits for the server to answer every request so far; false when one of them failed.
     bool SyncOk() {
@@ -198,6 +206,7 @@ HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
     std::vector<Window> tops = Children(d, DefaultRootWindow(d));
     // XQueryTree lists children bottom to top; the platform searches from the top.
     for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+        c.ClearError();
         Window client = ClientWindow(d, *it, wmState);
         if (ClassMatches(d, client, className) && TitleMatches(d, client, windowName)) {
             if (!c.SyncOk()) continue;  // it went away while it was looked at
