@@ -13,6 +13,7 @@ packages=(
   libbenchmark-dev                      # benchmarks
   libx11-dev                            # windows on Linux are X11 windows
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
+  python3                               # tests: Python's email package reads the mail we write
 )
 
 missing=()

@@ -51,3 +51,17 @@ foreach(exe navotools_win32_tests navotools_modules_tests navotools_frame_tests 
     add_dependencies(${exe} navotools_test_fixtures)
   endif()
 endforeach()
+
+# Simple MAPI providers for the mail tests, each named mapi32.dll.so in a folder of its own.
+foreach(provider recording partial)
+  add_library(navotest_${provider}_mapi SHARED ${CMAKE_CURRENT_SOURCE_DIR}/data/${provider}_mapi.cpp)
+  set_target_properties(navotest_${provider}_mapi PROPERTIES PREFIX "" OUTPUT_NAME "mapi32.dll" SUFFIX ".so"
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${provider}_mapi)
+  target_link_libraries(navotest_${provider}_mapi PRIVATE NavoTools)
+  add_dependencies(navotools_test_fixtures navotest_${provider}_mapi)
+endforeach()
+foreach(exe navotools_mail_tests navotools_mailprovider_tests)
+  if(TARGET ${exe})
+    add_dependencies(${exe} navotools_test_fixtures navotools_mapi32)
+  endif()
+endforeach()
