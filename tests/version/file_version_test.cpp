@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -100,6 +101,22 @@ TEST(FileVersionDefault, WithoutANameReadsTheApplicationsExecutable) {
     EXPECT_STREQ(v.GetStrVer(), "3.01.07");
     CVersion byName(CString(app.m_pszExeName) + ".exe");
     ExpectNumbers(byName, 3, 1, 7, "App.exe names the running program App");
+}
+
+TEST(FileVersionDefault, ExecutablesEmbeddedBlockIsAResourceOfItsModule) {
+    // The module table reads the executable's ".rsrc" section: the block that
+    // navotools_embed_resources placed there is the program's own RT_VERSION resource.
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC resource = FindResourceA(self, MAKEINTRESOURCE(VS_VERSION_INFO), RT_VERSION);
+    ASSERT_NE(resource, nullptr) << GetLastError();
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(self, resource)));
+    ASSERT_NE(data, nullptr);
+    ASSERT_GE(SizeofResource(self, resource), 40u + sizeof(VS_FIXEDFILEINFO));
+    VS_FIXEDFILEINFO fixed;
+    memcpy(&fixed, data + 40, sizeof fixed);  // after the header and "VS_VERSION_INFO"
+    EXPECT_EQ(fixed.dwSignature, DWORD(VS_FFI_SIGNATURE));
+    EXPECT_EQ(fixed.dwFileVersionMS, 0x00030001u);
+    EXPECT_EQ(fixed.dwFileVersionLS, 0x00000007u);
 }
 
 TEST(FileVersionDefault, UsesTheExeNameTheApplicationObjectHolds) {
