@@ -34,7 +34,15 @@ if(TARGET navotools)
             ${CMAKE_CURRENT_BINARY_DIR}/version_1_2_3_4_x86.dll)
   set_tests_properties(navotools_fileversion_reads_fixtures PROPERTIES
     PASS_REGULAR_EXPRESSION "version_2_10_0_150.dll: 2\\.10\\.150 \\(2\\.10\\.0\\.150\\)\n.*version_1_2_3_4_x86.dll: 1\\.02\\.04 \\(1\\.2\\.3\\.4\\)")
-  add_test(NAME navotools_fileversion_fails_without_version
-    COMMAND navotools fileversion ${CMAKE_CURRENT_BINARY_DIR}/no_version.dll)
-  set_tests_properties(navotools_fileversion_fails_without_version PROPERTIES WILL_FAIL TRUE)
+  # A file without a version, a truncated and a corrupted copy of a fixture: the tool
+  # reports them, still prints the good file, and exits with exactly 1 (not a crash).
+  set(dir ${CMAKE_CURRENT_BINARY_DIR})
+  add_test(NAME navotools_fileversion_fails_cleanly
+    COMMAND sh -c "head -c 700 version_1_2_3_4.dll > tool_cut.dll && \
+      { head -c 600 version_1_2_3_4.dll; printf '\\377\\377\\377\\377'; tail -c +605 version_1_2_3_4.dll; } > tool_corrupt.dll && \
+      \"$1\" fileversion no_version.dll tool_cut.dll tool_corrupt.dll version_2_0_0_0.dll; \
+      status=$?; rm -f tool_cut.dll tool_corrupt.dll; echo exit status $status" sh $<TARGET_FILE:navotools>
+    WORKING_DIRECTORY ${dir})
+  set_tests_properties(navotools_fileversion_fails_cleanly PROPERTIES
+    PASS_REGULAR_EXPRESSION "version_2_0_0_0.dll: 2\\.00\\.00 \\(2\\.0\\.0\\.0\\).*exit status 1\n")
 endif()
