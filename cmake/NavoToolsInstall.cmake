@@ -23,6 +23,9 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NavoTools)
+# navotools_embed_resources for applications: the helper and its assembler template.
+install(FILES cmake/NavoToolsResources.cmake cmake/embed_rsrc.S.in
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NavoTools)
 
 configure_file(cmake/NavoTools.pc.in ${CMAKE_CURRENT_BINARY_DIR}/NavoTools.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NavoTools.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

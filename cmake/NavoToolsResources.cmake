@@ -3,14 +3,20 @@
 # navotools_embed_resources(<target> <file.rc> [INCLUDE_DIRS dir...]) compiles the script
 # with llvm-rc, links the result into a resource-only PE image with lld-link and embeds
 # that image in the target's ".rsrc" section. The module's handle then answers
-# FindResourceEx, LoadString and the version functions exactly as a PE module would.
+# FindResourceEx, LoadString and the version functions exactly as a PE module would. It
+# serves shared objects and executables alike: an application that embeds a VERSIONINFO
+# this way is read by GetFileVersionInfoSizeA on its own file and by CVersion(). The
+# helper is installed with the package: after find_package(NavoTools) an application's
+# project (with the ASM language enabled) calls navotools_embed_resources(app app.rc).
 #
 # navotools_add_dll_startup(<target>) adds the loader glue that runs the module's DLL
 # entry point (raw attach hook, run-time initialization, DllMain) when the shared object
 # is loaded and unloaded.
 
-find_program(NAVOTOOLS_LLVM_RC NAMES llvm-rc llvm-rc-14 REQUIRED)
-find_program(NAVOTOOLS_LLD_LINK NAMES lld-link lld-link-14 REQUIRED)
+# Not REQUIRED here: an application that finds the installed package without embedding
+# resources needs neither tool. navotools_compile_rc stops with a clear message instead.
+find_program(NAVOTOOLS_LLVM_RC NAMES llvm-rc llvm-rc-14)
+find_program(NAVOTOOLS_LLD_LINK NAMES lld-link lld-link-14)
 find_program(NAVOTOOLS_CLANG NAMES clang clang-14)
 
 set(NAVOTOOLS_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -20,6 +26,9 @@ set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/d
 # resource-only PE image: PE32+ for x64 (the default), PE32 for x86.
 function(navotools_compile_rc rcfile outdll)
   cmake_parse_arguments(ARG "" "MACHINE" "INCLUDE_DIRS" ${ARGN})
+  if(NOT NAVOTOOLS_LLVM_RC OR NOT NAVOTOOLS_LLD_LINK)
+    message(FATAL_ERROR "Compiling ${rcfile} needs llvm-rc and lld-link (LLVM 14 or later)")
+  endif()
   if(NOT ARG_MACHINE)
     set(ARG_MACHINE x64)
   endif()
@@ -55,6 +64,12 @@ function(navotools_compile_rc rcfile outdll)
 endfunction()
 
 function(navotools_embed_resources target rcfile)
+  # The image is embedded by an assembler source.
+  get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
+  if(NOT "ASM" IN_LIST languages)
+    message(FATAL_ERROR "navotools_embed_resources(${target}): enable the ASM language, "
+                        "e.g. project(<name> LANGUAGES CXX ASM)")
+  endif()
   get_filename_component(name ${rcfile} NAME_WE)
   set(image ${CMAKE_CURRENT_BINARY_DIR}/${target}_${name}.rsrc.dll)
   navotools_compile_rc(${rcfile} ${image} ${ARGN})

@@ -65,3 +65,5 @@ foreach(exe navotools_mail_tests navotools_mailprovider_tests)
     add_dependencies(${exe} navotools_test_fixtures navotools_mapi32)
   endif()
 endforeach()
+
+include(${CMAKE_CURRENT_LIST_DIR}/version_fixtures.cmake)

@@ -1,9 +1,57 @@
-// Version information: the running Windows release.
+// Version information: a file's version and the running Windows release.
 #pragma once
 
 #include <afxwin.h>
 
 #include "NavoTools/Export.h"
+
+// --- A file's version --------------------------------------------------------------------
+
+// Three numbers of a version: major, minor and revision, in that order.
+struct NAVOTOOLS_API VerInfo {
+    VerInfo(unsigned int major = 0, unsigned int minor = 0, unsigned int revision = 0);
+    VerInfo& operator=(const VerInfo& other);
+    // Nonzero when this version is older: compares major, then minor, then revision.
+    int operator<(const VerInfo& other) const;
+
+    unsigned int nMajor;
+    unsigned int nMinor;
+    unsigned int nRevision;
+};
+
+// The file version of a file's version resource, kept as three numbers: the first (major),
+// the second (minor) and the fourth (revision) of its four. A read that fails for any
+// reason (no file, no version resource, no memory) reports nothing and leaves the numbers
+// as they were, 0 for a new object.
+class NAVOTOOLS_API CVersion {
+public:
+    // Sets the numbers to 0, then reads `fileName` with GetVersionInfo.
+    CVersion(CString fileName = CString());
+    CVersion(const CVersion& other);
+    CVersion& operator=(const CVersion& other);
+    virtual ~CVersion();
+
+    // Reads the file's version into the object. An empty name means "<m_pszExeName>.exe"
+    // of the current application object, which the module search resolves to the running
+    // executable; without an application object it means the running executable's own
+    // file. Any other name goes to GetFileVersionInfoSizeA unchanged.
+    void GetVersionInfo(CString fileName);
+
+    // major * 1000 + minor * 100 + revision, in 32-bit arithmetic that wraps; the places
+    // overlap (1.10 and 2.0 both give 2000).
+    LONG GetVersion() const;
+    // "major.minor.revision" with minor and revision of at least two digits: "1.02.04".
+    CString GetStrVer() const;
+    VerInfo GetVerInfo() const;
+    unsigned int GetMajor() const;
+    unsigned int GetMinor() const;
+    unsigned int GetRevision() const;
+
+private:
+    unsigned int m_nRevision;
+    unsigned int m_nMinor;
+    unsigned int m_nMajor;
+};
 
 // --- The running Windows release -------------------------------------------------------
 

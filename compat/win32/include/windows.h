@@ -6,6 +6,7 @@
 #include "winnt.h"
 #include "winnls.h"
 #include "winbase.h"
+#include "winver.h"
 #include "winuser.h"
 #include "sysinfoapi.h"
 #include "winreg.h"
