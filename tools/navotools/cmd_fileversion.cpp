@@ -56,10 +56,7 @@ int Run(const Args& args) {
         DWORD parts[4] = {};
         if (!ReadFourParts(file.c_str(), parts)) {
             const DWORD error = GetLastError();
-            CString reason = GetSystemErrorMessage(LONG(error));
-            reason.TrimRight();
-            fprintf(stderr, "%s: no version information [0x%08X] %s\n", file.c_str(), unsigned(error),
-                    static_cast<LPCSTR>(reason));
+            fprintf(stderr, "%s: no version information %s\n", file.c_str(), ErrorDetails(error).c_str());
             result = kFailed;
             continue;
         }

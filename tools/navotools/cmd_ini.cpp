@@ -48,10 +48,7 @@ int Run(const Args& args) {
         const char* value = args.size() == 5 ? args[4].c_str() : nullptr;
         if (!WritePrivateProfileStringA(section.c_str(), args[3].c_str(), value, file.c_str())) {
             DWORD code = GetLastError();
-            CString reason = GetSystemErrorMessage(LONG(code));
-            reason.TrimRight();
-            fprintf(stderr, "navotools ini: cannot write %s: [0x%08X] %s\n", file.c_str(), unsigned(code),
-                    static_cast<LPCSTR>(reason));
+            fprintf(stderr, "navotools ini: cannot write %s: %s\n", file.c_str(), ErrorDetails(code).c_str());
             return kFailed;
         }
         return kOk;

@@ -19,9 +19,7 @@ const Command kCommand = {
     &Run};
 
 void Fail(const char* what, DWORD code) {
-    CString reason = GetSystemErrorMessage(LONG(code));
-    reason.TrimRight();
-    fprintf(stderr, "navotools message: %s: [0x%08X] %s\n", what, unsigned(code), static_cast<LPCSTR>(reason));
+    fprintf(stderr, "navotools message: %s: %s\n", what, ErrorDetails(code).c_str());
 }
 
 int Run(const Args& args) {

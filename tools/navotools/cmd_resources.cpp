@@ -68,10 +68,7 @@ int Run(const Args& args) {
     HMODULE module = LoadLibraryA(args[0].c_str());
     if (!module) {
         DWORD code = GetLastError();
-        CString reason = GetSystemErrorMessage(LONG(code));
-        reason.TrimRight();
-        fprintf(stderr, "navotools resources: cannot load %s: [0x%08X] %s\n", args[0].c_str(), unsigned(code),
-                static_cast<LPCSTR>(reason));
+        fprintf(stderr, "navotools resources: cannot load %s: %s\n", args[0].c_str(), ErrorDetails(code).c_str());
         return kFailed;
     }
     Walk walk;

@@ -31,6 +31,9 @@ int UsageError(const Command& command, const std::string& message);
 // 32 bits, signed or unsigned; false on anything else.
 bool ParseCode(const std::string& text, long long& value);
 
+// "[0x<code>] <the system's description, without its line end>" for an error message.
+std::string ErrorDetails(unsigned long code);
+
 }  // namespace navotools
 
 #define NAVOTOOLS_CONCAT_(a, b) a##b

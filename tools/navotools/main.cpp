@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "NavoTools.h"
 #include "command.h"
 
 namespace navotools {
@@ -37,6 +38,14 @@ const std::vector<Command>& Commands() { return Table(); }
 int UsageError(const Command& command, const std::string& message) {
     fprintf(stderr, "navotools %s: %s\nusage: navotools %s\n", command.name, message.c_str(), command.synopsis);
     return kUsage;
+}
+
+std::string ErrorDetails(unsigned long code) {
+    CString reason = GetSystemErrorMessage(LONG(code));
+    reason.TrimRight();
+    char prefix[16];
+    snprintf(prefix, sizeof prefix, "[0x%08X] ", unsigned(code));
+    return prefix + std::string(static_cast<LPCSTR>(reason));
 }
 
 bool ParseCode(const std::string& text, long long& value) {

@@ -67,9 +67,10 @@ void IndexResources(Module& m, ByteView image) {
     }
 }
 
-// The executable's own resources, from the ".rsrc" section of its file. The section's
-// bytes are copied so that the record does not depend on how the file is mapped.
-void ReadExecutableResources(Module& m) {
+// The resources an ELF file carries in its ".rsrc" section (the executable's, or those of
+// a shared object without the loader glue). The section's bytes are copied so that the
+// record does not depend on how the file is mapped.
+void ReadElfFileResources(Module& m) {
     int fd = open(m.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st{};
@@ -91,7 +92,7 @@ std::shared_ptr<Module>& Executable(Table& t, bool readResources = true) {
         t.executable = std::make_shared<Module>();
         t.executable->kind = ModuleKind::Executable;
         t.executable->path = ExecutablePath();
-        if (readResources) ReadExecutableResources(*t.executable);
+        if (readResources) ReadElfFileResources(*t.executable);
     }
     return t.executable;
 }
@@ -341,23 +342,6 @@ bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, DWORD& err
     close(fd);
     bytes.resize(done);
     return true;
-}
-
-// The resources an ELF file carries in its ".rsrc" section, copied out of the file.
-void ReadElfFileResources(Module& m) {
-    int fd = open(m.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat st{};
-    if (fstat(fd, &st) == 0 && st.st_size > 0) {
-        void* map = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (map != MAP_FAILED) {
-            auto section = FindElfSection(ByteView(static_cast<const BYTE*>(map), size_t(st.st_size)), ".rsrc");
-            if (section) m.ownedBytes.assign(section->data(), section->data() + section->size());
-            munmap(map, size_t(st.st_size));
-        }
-    }
-    close(fd);
-    if (!m.ownedBytes.empty()) IndexResources(m, ByteView(m.ownedBytes.data(), m.ownedBytes.size()));
 }
 
 // A module already loaded that `name` or `path` names, with one more reference; null when
