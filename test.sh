@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/bootstrap.sh
 
-fuzz_seconds=${NAVOTOOLS_FUZZ_SECONDS:-15}
+fuzz_seconds=${NAVOTOOLS_FUZZ_SECONDS:-20}
 
 echo "== build and test (default)"
 cmake --preset default >/dev/null
