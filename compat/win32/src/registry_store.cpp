@@ -27,7 +27,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <iterator>
 
 #include "system_state.h"
@@ -368,15 +370,29 @@ LONG Store::Open(const std::string& path) {
     if (sqlite3_db_readonly(db_, "main") == 1) writable_ = false;
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db_, 1);
-    if (LONG error = Exec("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL")) return error;
-    if (writable_) {
-        // Persistent in the file once set; reading it back also proves the file is a database.
-        if (LONG error = Exec("PRAGMA journal_mode = WAL")) return error;
-    }
-    if (LONG error = CreateSchema()) return error;
+    // While several connections meet a new file at once, switching it to WAL and reading
+    // its schema can answer SQLITE_BUSY at once, without the busy handler (SQLite does not
+    // wait where waiting could deadlock). Those first steps are retried until the busy
+    // timeout has passed.
+    auto retrying = [](auto step) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+        for (unsigned attempt = 0;; ++attempt) {
+            LONG error = step();
+            if (error != ERROR_TIMEOUT || std::chrono::steady_clock::now() >= deadline) return error;
+            std::this_thread::sleep_for(std::chrono::microseconds(500 + 250 * (attempt % 8)));
+        }
+    };
+    if (LONG error = retrying([this] {
+            if (LONG e = Exec("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL")) return e;
+            // Persistent in the file once set; reading it back also proves the file is a database.
+            if (writable_)
+                if (LONG e = Exec("PRAGMA journal_mode = WAL")) return e;
+            return CreateSchema();
+        }))
+        return error;
     OpenCounter();
     boot_ = CurrentBootId();
-    return PurgeStaleVolatileKeys();
+    return retrying([this] { return PurgeStaleVolatileKeys(); });
 }
 
 LONG Store::CreateSchema() {
