@@ -16,12 +16,22 @@ namespace {
 
 const std::string kBin = NAVOTOOLS_TEST_BINARY_DIR;
 
+// A state directory of the test's own (WIN.INI lives there): the tests of this folder run
+// at once, and one test's MAPI=1 must not reach another's MAPI=0.
+void UseOwnStateDirectory() {
+    static const std::string base = getenv("NAVOTOOLS_HOME");
+    std::string home = base + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(home);
+    setenv("NAVOTOOLS_HOME", home.c_str(), 1);
+}
+
 using ScriptFn = void (*)(ULONG, ULONG, ULONG, ULONG);
 using LogFn = const char* (*)();
 
 class SendMailTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        UseOwnStateDirectory();
         setenv("NAVOTOOLS_LIBRARY_PATH", (kBin + "/recording_mapi").c_str(), 1);
         ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", "1", "WIN.INI"));
     }
@@ -185,6 +195,7 @@ std::string SendExpectingException() {
 }
 
 TEST(SendMailProvider, ProviderLackingAFunctionIsRefusedBeforeAnyCall) {
+    UseOwnStateDirectory();
     RecordingApp app;
     ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", "1", "WIN.INI"));
     // Loaded by path first, it answers to the name MAPI32.DLL from then on.
@@ -194,6 +205,7 @@ TEST(SendMailProvider, ProviderLackingAFunctionIsRefusedBeforeAnyCall) {
 }
 
 TEST(SendMailProvider, ProviderThatDoesNotLoadIsAnException) {
+    UseOwnStateDirectory();
     RecordingApp app;
     ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", "1", "WIN.INI"));
     std::string folder = kBin + "/broken_mapi";
