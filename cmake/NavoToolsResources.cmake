@@ -11,7 +11,8 @@
 #
 # navotools_add_dll_startup(<target>) adds the loader glue that runs the module's DLL
 # entry point (raw attach hook, run-time initialization, DllMain) when the shared object
-# is loaded and unloaded.
+# is loaded and unloaded. For a Windows (mingw-w64) module it makes the module's entry a
+# routine that runs the raw attach hook around the mingw run-time's own entry.
 
 # Not REQUIRED here: an application that finds the installed package without embedding
 # resources needs neither tool. navotools_compile_rc stops with a clear message instead.
@@ -20,7 +21,11 @@ find_program(NAVOTOOLS_LLD_LINK NAMES lld-link lld-link-14)
 find_program(NAVOTOOLS_CLANG NAMES clang clang-14)
 
 set(NAVOTOOLS_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_elf.cpp)
+if(WIN32)
+  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_mingw.cpp)
+else()
+  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_elf.cpp)
+endif()
 
 # navotools_compile_rc(<file.rc> <out.dll> [MACHINE x64|x86] [INCLUDE_DIRS dir...]) makes a
 # resource-only PE image: PE32+ for x64 (the default), PE32 for x86.
@@ -81,4 +86,7 @@ endfunction()
 
 function(navotools_add_dll_startup target)
   target_sources(${target} PRIVATE ${NAVOTOOLS_DLL_STARTUP_SOURCE})
+  if(WIN32)
+    target_link_options(${target} PRIVATE -Wl,-e,navo_dll_startup)
+  endif()
 endfunction()
