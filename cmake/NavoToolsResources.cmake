@@ -3,7 +3,8 @@
 # navotools_embed_resources(<target> <file.rc> [INCLUDE_DIRS dir...]) compiles the script
 # with llvm-rc, links the result into a resource-only PE image with lld-link and embeds
 # that image in the target's ".rsrc" section. The module's handle then answers
-# FindResourceEx, LoadString and the version functions exactly as a PE module would. It
+# FindResourceEx, LoadString and the version functions exactly as a PE module would (a
+# Windows module simply links the compiled .res). It
 # serves shared objects and executables alike: an application that embeds a VERSIONINFO
 # this way is read by GetFileVersionInfoSizeA on its own file and by CVersion(). The
 # helper is installed with the package: after find_package(NavoTools) an application's
@@ -69,6 +70,11 @@ function(navotools_compile_rc rcfile outdll)
 endfunction()
 
 function(navotools_embed_resources target rcfile)
+  if(WIN32)
+    # A Windows module links its resources as a compiled .res (the RC language).
+    target_sources(${target} PRIVATE ${rcfile})
+    return()
+  endif()
   # The image is embedded by an assembler source.
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT "ASM" IN_LIST languages)

@@ -96,6 +96,7 @@ TEST(CodePage, LoneSurrogatesBecomeReplacementUnlessRefused) {
 }
 
 TEST(CodePage, BadArgumentsAreRefused) {
+    const WCHAR kWideA[] = {WCHAR('a'), 0};
     WCHAR wide[4];
     char narrow[4];
     auto check = [](const char* what, auto call, DWORD error) {
@@ -112,10 +113,10 @@ TEST(CodePage, BadArgumentsAreRefused) {
     check("flag UTF-8 does not take", [&] { return MultiByteToWideChar(CP_UTF8, MB_PRECOMPOSED, "a", 1, wide, 4); },
           ERROR_INVALID_FLAGS);
     check("unsupported code page, wide",
-          [&] { return WideCharToMultiByte(1252, 0, u"a", 1, narrow, 4, nullptr, nullptr); }, ERROR_INVALID_PARAMETER);
-    check("default char with UTF-8", [&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 1, narrow, 4, "?", nullptr); },
+          [&] { return WideCharToMultiByte(1252, 0, kWideA, 1, narrow, 4, nullptr, nullptr); }, ERROR_INVALID_PARAMETER);
+    check("default char with UTF-8", [&] { return WideCharToMultiByte(CP_UTF8, 0, kWideA, 1, narrow, 4, "?", nullptr); },
           ERROR_INVALID_PARAMETER);
-    check("empty wide source", [&] { return WideCharToMultiByte(CP_UTF8, 0, u"a", 0, narrow, 4, nullptr, nullptr); },
+    check("empty wide source", [&] { return WideCharToMultiByte(CP_UTF8, 0, kWideA, 0, narrow, 4, nullptr, nullptr); },
           ERROR_INVALID_PARAMETER);
 }
 

@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "pe_image.h"
 
 namespace {
 
@@ -26,6 +25,19 @@ std::string FixturePath(const std::string& name) { return std::string(NAVOTOOLS_
 std::vector<BYTE> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<BYTE>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// True for a PE32+ image, false for PE32: the optional header's magic, read straight from
+// the file's bytes (e_lfanew at 0x3C, the magic 24 bytes past the "PE\0\0" signature).
+bool IsPe32Plus(const std::vector<BYTE>& bytes) {
+    EXPECT_GE(bytes.size(), 0x40u);
+    if (bytes.size() < 0x40) return false;
+    const size_t header = size_t(bytes[0x3C]) | size_t(bytes[0x3D]) << 8 | size_t(bytes[0x3E]) << 16 |
+                          size_t(bytes[0x3F]) << 24;
+    EXPECT_LT(header + 26, bytes.size());
+    if (header + 26 >= bytes.size()) return false;
+    EXPECT_EQ(std::memcmp(&bytes[header], "PE\0\0", 4), 0);
+    return (size_t(bytes[header + 24]) | size_t(bytes[header + 25]) << 8) == 0x20B;
 }
 
 void WriteFile(const std::string& path, const std::vector<BYTE>& bytes) {
@@ -171,9 +183,7 @@ TEST_P(FixedInfo, RootBlockHoldsTheCompiledNumbers) {
     const std::string file = FixturePath(std::string(fixture.stem) + suffix + ".dll");
     // The two variants really are of the two formats.
     std::vector<BYTE> bytes = ReadFile(file);
-    auto image = navo::win32::PeImage::Parse(navo::win32::ByteView(bytes.data(), bytes.size()));
-    ASSERT_TRUE(image) << image.error().Message();
-    EXPECT_EQ(image->isPe32Plus(), std::string(suffix).empty());
+    EXPECT_EQ(IsPe32Plus(bytes), std::string(suffix).empty());
 
     Block block = ReadBlock(file);
     ASSERT_NE(block.size, 0u);
