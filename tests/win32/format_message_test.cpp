@@ -318,7 +318,9 @@ TEST(FormatMessageInserts, IntegerFormatsFollowPrintf) {
     EXPECT_EQ("  03", ExpandV("%1!4.2u!", 3));
     EXPECT_EQ("123", ExpandV("%1!d!%2!d!%3!d!", 1, 2, 3));
 
-    const DWORD_PTR args[] = {static_cast<DWORD_PTR>(-5), 0x123456789ull, 0x12345, 8, 255};
+    // An argument array slot holds a 64-bit value on 64-bit targets only.
+    if (sizeof(DWORD_PTR) < 8) GTEST_SKIP() << "argument array slots are 32 bits on this target";
+    const DWORD_PTR args[] = {static_cast<DWORD_PTR>(-5), static_cast<DWORD_PTR>(0x123456789ull), 0x12345, 8, 255};
     EXPECT_EQ("-5", ExpandArray("%1!d!", args, 5));
     EXPECT_EQ("-5", ExpandArray("%1!i!", args, 5));
     EXPECT_EQ("4294967291", ExpandArray("%1!u!", args, 5)) << "no prefix is 32 bits";
