@@ -3,7 +3,8 @@
 # navotools_embed_resources(<target> <file.rc> [INCLUDE_DIRS dir...]) compiles the script
 # with llvm-rc, links the result into a resource-only PE image with lld-link and embeds
 # that image in the target's ".rsrc" section. The module's handle then answers
-# FindResourceEx, LoadString and the version functions exactly as a PE module would. It
+# FindResourceEx, LoadString and the version functions exactly as a PE module would (a
+# Windows module simply links the compiled .res). It
 # serves shared objects and executables alike: an application that embeds a VERSIONINFO
 # this way is read by GetFileVersionInfoSizeA on its own file and by CVersion(). The
 # helper is installed with the package: after find_package(NavoTools) an application's
@@ -11,7 +12,8 @@
 #
 # navotools_add_dll_startup(<target>) adds the loader glue that runs the module's DLL
 # entry point (raw attach hook, run-time initialization, DllMain) when the shared object
-# is loaded and unloaded.
+# is loaded and unloaded. For a Windows (mingw-w64) module it makes the module's entry a
+# routine that runs the raw attach hook around the mingw run-time's own entry.
 
 # Not REQUIRED here: an application that finds the installed package without embedding
 # resources needs neither tool. navotools_compile_rc stops with a clear message instead.
@@ -20,7 +22,11 @@ find_program(NAVOTOOLS_LLD_LINK NAMES lld-link lld-link-14)
 find_program(NAVOTOOLS_CLANG NAMES clang clang-14)
 
 set(NAVOTOOLS_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_elf.cpp)
+if(WIN32)
+  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_mingw.cpp)
+else()
+  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_elf.cpp)
+endif()
 
 # navotools_compile_rc(<file.rc> <out.dll> [MACHINE x64|x86] [INCLUDE_DIRS dir...]) makes a
 # resource-only PE image: PE32+ for x64 (the default), PE32 for x86.
@@ -64,6 +70,11 @@ function(navotools_compile_rc rcfile outdll)
 endfunction()
 
 function(navotools_embed_resources target rcfile)
+  if(WIN32)
+    # A Windows module links its resources as a compiled .res (the RC language).
+    target_sources(${target} PRIVATE ${rcfile})
+    return()
+  endif()
   # The image is embedded by an assembler source.
   get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
   if(NOT "ASM" IN_LIST languages)
@@ -81,4 +92,7 @@ endfunction()
 
 function(navotools_add_dll_startup target)
   target_sources(${target} PRIVATE ${NAVOTOOLS_DLL_STARTUP_SOURCE})
+  if(WIN32)
+    target_link_options(${target} PRIVATE -Wl,-e,navo_dll_startup)
+  endif()
 endfunction()

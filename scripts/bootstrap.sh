@@ -14,6 +14,10 @@ packages=(
   libx11-dev                            # windows on Linux are X11 windows
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
   python3                               # tests: Python's email package reads the mail we write
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows DLL (x64 and x86)
+  mingw-w64-tools                       # Windows build helpers (widl, gendef)
+  googletest                            # GoogleTest sources, built for Windows
+  wine wine64                           # the Windows tests run under Wine 64-bit
 )
 
 missing=()

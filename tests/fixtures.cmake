@@ -28,7 +28,14 @@ foreach(entry IN LISTS NAVOTOOLS_PE_FIXTURES)
   list(APPEND fixture_outputs ${out})
 endforeach()
 add_custom_target(navotools_test_fixtures DEPENDS ${fixture_outputs})
+foreach(exe navotools_win32_tests navotools_modules_tests navotools_frame_tests navotools_resdll_tests)
+  if(TARGET ${exe})
+    add_dependencies(${exe} navotools_test_fixtures)
+  endif()
+endforeach()
 
+# The ELF modules and the Simple MAPI providers exist on Linux only.
+if(NOT WIN32)
 # ELF modules: Hello.dll.so with the loader glue and embedded resources, Refuse.dll.so whose
 # DllMain refuses to attach, Plain.dll.so without glue.
 function(navotools_test_module target file)
@@ -46,11 +53,6 @@ target_compile_definitions(navotest_refuse PRIVATE HELLO_REFUSE_ATTACH)
 navotools_add_dll_startup(navotest_refuse)
 navotools_test_module(navotest_plain Plain.dll ${CMAKE_CURRENT_SOURCE_DIR}/data/plain_module.cpp)
 
-foreach(exe navotools_win32_tests navotools_modules_tests navotools_frame_tests navotools_resdll_tests)
-  if(TARGET ${exe})
-    add_dependencies(${exe} navotools_test_fixtures)
-  endif()
-endforeach()
 
 # Simple MAPI providers for the mail tests, each named mapi32.dll.so in a folder of its own.
 foreach(provider recording partial)
@@ -65,5 +67,7 @@ foreach(exe navotools_mail_tests navotools_mailprovider_tests)
     add_dependencies(${exe} navotools_test_fixtures navotools_mapi32)
   endif()
 endforeach()
+
+endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/version_fixtures.cmake)

@@ -30,10 +30,10 @@ BOOL WINAPI RawAttachHook(HINSTANCE, DWORD reason, LPVOID) {
 extern "C" {
 
 // The run-time's entry reaches the hook through this pointer.
-__attribute__((visibility("hidden"))) extern BOOL(WINAPI* const _pRawDllMain)(HINSTANCE, DWORD, LPVOID) =
+NAVOTOOLS_MODULE_LOCAL extern BOOL(WINAPI* const _pRawDllMain)(HINSTANCE, DWORD, LPVOID) =
     &RawAttachHook;
 
-__attribute__((visibility("hidden"))) BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+NAVOTOOLS_MODULE_LOCAL BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     switch (reason) {
         case DLL_PROCESS_ATTACH:
             if (!AfxInitExtensionModule(g_extensionModule, instance)) return 0;

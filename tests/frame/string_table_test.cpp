@@ -7,6 +7,7 @@
 
 #include "NavoTools.h"
 #include "test_app.h"
+#include "platform.h"
 
 namespace {
 
@@ -132,6 +133,7 @@ TEST(StringTable, EnglishHoldsEveryRowWithItsExactText) {
 }
 
 TEST(StringTable, KoreanLacksOnlyTheMailRows) {
+    NAVOTOOLS_SKIP_UNDER_WINE("SetThreadUILanguage does not choose the language of resource lookups");
     ScopedUILanguage korean(kKorean);
     int present = 0;
     for (UINT id = 8000; id <= 8111; ++id) {

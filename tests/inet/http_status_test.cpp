@@ -33,7 +33,8 @@ TEST(HttpStatusDescription, BadGatewayAndServiceUnavailableKeepTheirOwnTexts) {
 }
 
 TEST(HttpStatusDescription, CodesWithoutARowGiveTheFallbackPhrase) {
-    for (LONG code : {0, -1, 99, 306, 406, 409, 411, 412, 415, 505, 600, LONG(0x7FFFFFFF), LONG(-0x7FFFFFFF - 1)})
+    for (LONG code : std::initializer_list<LONG>{0, -1, 99, 306, 406, 409, 411, 412, 415, 505, 600, LONG(0x7FFFFFFF),
+                                                 LONG(-0x7FFFFFFF - 1)})
         EXPECT_EQ(S(GetHttpStatusCodeDescription(code)), kNoDescription) << code;
 }
 

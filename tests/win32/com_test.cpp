@@ -5,6 +5,7 @@
 
 #include <thread>
 #include <windows.h>
+#include "platform.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ TEST_F(Com, CreationFailures) {
     outer->Release();
     EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr), E_POINTER);
     // An interface the object does not have.
-    const IID other = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};  // IShellLinkW
+    const IID other = {0x12345678, 0x1234, 0x1234, {8, 7, 6, 5, 4, 3, 2, 1}};  // no such interface
     object = reinterpret_cast<void*>(1);
     EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, other, &object), E_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
@@ -88,6 +89,7 @@ TEST_F(Com, ReferenceCountsAndIdentity) {
     ASSERT_EQ(file->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b)), S_OK);
     EXPECT_EQ(a, b);
     IPersist* persist = nullptr;
+    NAVOTOOLS_SKIP_UNDER_WINE("the shell link does not answer IPersist, the base of its IPersistFile");
     ASSERT_EQ(link->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist)), S_OK);
     CLSID cls;
     EXPECT_EQ(persist->GetClassID(&cls), S_OK);

@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <string>
+#include "platform.h"
 
 namespace {
 
@@ -317,7 +318,9 @@ TEST(FormatMessageInserts, IntegerFormatsFollowPrintf) {
     EXPECT_EQ("  03", ExpandV("%1!4.2u!", 3));
     EXPECT_EQ("123", ExpandV("%1!d!%2!d!%3!d!", 1, 2, 3));
 
-    const DWORD_PTR args[] = {static_cast<DWORD_PTR>(-5), 0x123456789ull, 0x12345, 8, 255};
+    // An argument array slot holds a 64-bit value on 64-bit targets only.
+    if (sizeof(DWORD_PTR) < 8) GTEST_SKIP() << "argument array slots are 32 bits on this target";
+    const DWORD_PTR args[] = {static_cast<DWORD_PTR>(-5), static_cast<DWORD_PTR>(0x123456789ull), 0x12345, 8, 255};
     EXPECT_EQ("-5", ExpandArray("%1!d!", args, 5));
     EXPECT_EQ("-5", ExpandArray("%1!i!", args, 5));
     EXPECT_EQ("4294967291", ExpandArray("%1!u!", args, 5)) << "no prefix is 32 bits";
@@ -343,7 +346,9 @@ TEST(FormatMessageInserts, WideStringFormatsConvertToTheAnsiCodePage) {
     EXPECT_EQ("test", ExpandV("%1!ls!", test));
     EXPECT_EQ("test", ExpandV("%1!S!", test));
     EXPECT_EQ("test", ExpandV("%1!ws!", test));
-    EXPECT_EQ("\xc3\xa9", ExpandV("%1!ls!", eacute));
+    if (GetACP() == CP_UTF8) {
+        EXPECT_EQ("\xc3\xa9", ExpandV("%1!ls!", eacute));
+    }
 }
 
 TEST(FormatMessageInserts, StringWidthAndPrecision) {
@@ -374,6 +379,7 @@ TEST(FormatMessageInserts, ThirdDigitIsText) {
 }
 
 TEST(FormatMessageInserts, FloatingPointConversionsAreRefused) {
+    NAVOTOOLS_SKIP_UNDER_WINE("floating-point inserts are formatted");
     const DWORD_PTR args[] = {1};
     for (const char* format : {"%1!f!", "%1!e!", "%1!g!", "%1!G!", "%1!a!", "%1!n!"}) {
         EXPECT_EQ("<failed 87>", ExpandArray(format, args, 1)) << format;
@@ -381,6 +387,7 @@ TEST(FormatMessageInserts, FloatingPointConversionsAreRefused) {
 }
 
 TEST(FormatMessageInserts, MalformedFormatsAreRefused) {
+    NAVOTOOLS_SKIP_UNDER_WINE("malformed printf inserts are formatted or fail with another code");
     const DWORD_PTR args[] = {1, 2, 3};
     EXPECT_EQ("<failed 87>", ExpandArray("%1!d", args, 3)) << "no closing !";
     EXPECT_EQ("<failed 87>", ExpandArray("%1!!", args, 3)) << "no conversion";
@@ -497,6 +504,7 @@ TEST(FormatMessageSystemTable, NeutralAndEnglishRequestsFindTheText) {
 }
 
 TEST(FormatMessageSystemTable, FrenchRequestFailsWithLanguageNotFound) {
+    NAVOTOOLS_SKIP_UNDER_WINE("its system messages come in French too, as with a French language pack installed");
     EXPECT_EQ("<failed 1815>", SystemText(2, MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)));
     EXPECT_EQ("<failed 1815>", SystemText(0x7FFF, MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)))
         << "the language is looked up before the message";

@@ -39,7 +39,9 @@ TEST(LastError, IsSeparatePerThread) {
     });
     worker.join();
     EXPECT_EQ(0u, seenInThread) << "a new thread starts with no error";
-    EXPECT_EQ(0xdeadbeefu, GetLastError()) << "another thread's error leaked into this one";
+    // The thread library's own calls during the join may change this thread's error (as
+    // mingw-w64's do), so the check is that the other thread's did not arrive here.
+    EXPECT_NE(DWORD(ERROR_INVALID_HANDLE), GetLastError()) << "another thread's error leaked into this one";
 }
 
 TEST(CopyStringBounded, CopiesAtMostCountMinusOneAndTerminates) {

@@ -11,6 +11,12 @@
 #include <cstdlib>
 #include <cstring>
 
+// "No work was done": what FormatMessageA reports for an empty result. Older SDK headers
+// (mingw-w64's among them) lack the name.
+#ifndef ERROR_NO_WORK_DONE
+#define ERROR_NO_WORK_DONE 235L
+#endif
+
 namespace {
 
 char g_empty[1] = {0};
@@ -475,7 +481,7 @@ void CString::FormatMessageV(LPCSTR format, va_list* args) {
             piece[length] = 0;
             LPSTR text = nullptr;
             SetLastError(ERROR_SUCCESS);
-            DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+            DWORD n = ::FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER |
                                          FORMAT_MESSAGE_ARGUMENT_ARRAY,
                                      piece, 0, 0, reinterpret_cast<LPSTR>(&text), 0,
                                      reinterpret_cast<va_list*>(values));
@@ -514,7 +520,7 @@ BOOL CString::LoadString(UINT id) {
     }
     // A row holds at most 65535 UTF-16 units, three bytes each at most in UTF-8.
     char buffer[512];
-    int n = LoadStringA(module, id, buffer, sizeof buffer);
+    int n = ::LoadStringA(module, id, buffer, sizeof buffer);
     if (n > 0 && n < int(sizeof buffer) - 4) {
         Assign(buffer, n);
         return TRUE;
@@ -522,7 +528,7 @@ BOOL CString::LoadString(UINT id) {
     CString big;
     int cap = 65535 * 3 + 1;
     big.Reserve(cap);
-    n = LoadStringA(module, id, big.m_pchData, cap + 1);
+    n = ::LoadStringA(module, id, big.m_pchData, cap + 1);
     if (n <= 0) {
         Empty();
         return FALSE;

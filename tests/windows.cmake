@@ -1,0 +1,134 @@
+# The test programs of the Windows build (mingw-w64). The x64 programs run under Wine
+# through CTest (CMAKE_CROSSCOMPILING_EMULATOR); the x86 build is compiled, and its DLL is
+# checked by tests/windows_artefact_checks.cmake from the Linux build.
+#
+# The same folders and files as on Linux, with the tests that are Linux-specific by nature
+# left out, each with its reason. Tests where Wine departs from the platform skip
+# themselves under Wine (support/wine.h) and say why.
+cmake_minimum_required(VERSION 3.25)  # gtest_discover_tests(TEST_FILTER)
+include(GoogleTest)
+
+# GoogleTest has no mingw-w64 package in Debian: it is built here from the sources of
+# Debian's googletest package, with the same compiler.
+set(NAVOTOOLS_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources (Debian: googletest)")
+if(NOT EXISTS ${NAVOTOOLS_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
+  message(FATAL_ERROR "The Windows tests build GoogleTest from ${NAVOTOOLS_GOOGLETEST_SOURCE_DIR} "
+                      "(Debian package googletest); set NAVOTOOLS_GOOGLETEST_SOURCE_DIR")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(${NAVOTOOLS_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(t gtest gtest_main gmock gmock_main)
+  # Third-party code: its own warnings are not this project's to fix.
+  set_property(TARGET ${t} PROPERTY COMPILE_OPTIONS -w)
+endforeach()
+
+# Folders left out on Windows, with the reason.
+set(NAVOTOOLS_WINDOWS_SKIPPED_DIRS
+  "mailprovider:the default Simple MAPI provider is the Linux mapi32.dll.so; its tests fork and read the outbox with Python"
+  "modules:the module loader under test is the Linux one (ELF .dll.so modules, NAVOTOOLS_LIBRARY_PATH)"
+  "mail:the recording providers are ELF mapi32.dll.so modules found through NAVOTOOLS_LIBRARY_PATH"
+  "resdll:resource DLLs are found through NAVOTOOLS_LIBRARY_PATH and the language through NAVOTOOLS_LOCALE, both of the Linux layer"
+  "registry:the tests drive the Linux store (NAVOTOOLS_HOME state directory, volatile keys through NAVOTOOLS_BOOT_ID)"
+  "package_consumer:the installed package is the Linux one"
+  "support:helpers, not tests"
+  "data:fixture sources, not tests")
+# Files left out on Windows, with the reason.
+set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
+  "shell/app_control_test.cpp:X11 windows on a virtual display (Xvfb), fork and SIGKILL"
+  "shell/shortcut_test.cpp:reads the links back with lnkinfo and works in the Linux state directory"
+  "version/emulated_os_version_test.cpp:the reported OS version of the Linux state directory"
+  "win32/language_test.cpp:the UI language from the Linux locale variables"
+  "win32/paths_test.cpp:the Linux state directory and its Windows folders"
+  "win32/pe_image_test.cpp:the Linux layer's PE and ELF readers"
+  "win32/process_test.cpp:the Linux process layer (command lines, Xvfb)"
+  "win32/profile_test.cpp:WIN.INI in the Linux state directory"
+  "win32/reg_file_test.cpp:the Linux layer's .reg reader"
+  "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"
+  "win32/registry_test.cpp:the Linux store (state directory, boot id, file modes)"
+  "win32/resources_test.cpp:ELF modules with embedded resources (dlopen)"
+  "win32/shell_link_test.cpp:the Linux layer's link format and lnkinfo"
+  "win32/version_block_test.cpp:the Linux layer's version block reader"
+  "win32/x11_windows_test.cpp:X11 windows on a virtual display (Xvfb)")
+# Single tests left out on Windows, with the reason (gtest filter patterns).
+set(NAVOTOOLS_WINDOWS_SKIPPED_TESTS
+  "OSVersionRecord.ConstructionAsksThePlatformWithTheRecordsSize:sets the reported version through NAVOTOOLS_OSVERSION of the Linux layer"
+  "FormatMessageArgumentCount.*:the argument count is an extension of the Linux layer (NavoFormatMessageArrayA)"
+  "FormatMessageParameters.NullStringSourceIsRefused:the Linux layer refuses a null source; the platform does not check it"
+  "FormatMessageParameters.NullBufferThatWouldFitIsRefused:the Linux layer refuses a null buffer; the platform crashes"
+  "VersionQueryArguments.NullBlockOrResultIsRefused:the Linux layer refuses null arguments; the platform does not check them"
+  "FileVersionBuffer.TooSmallABufferIsRefusedAndLeftAlone:the platform truncates the block to a small buffer and succeeds; the Linux layer refuses (an open difference)")
+
+set(skipped_dirs)
+foreach(entry IN LISTS NAVOTOOLS_WINDOWS_SKIPPED_DIRS)
+  string(FIND "${entry}" ":" colon)
+  string(SUBSTRING "${entry}" 0 ${colon} dir)
+  list(APPEND skipped_dirs ${dir})
+endforeach()
+set(skipped_files)
+foreach(entry IN LISTS NAVOTOOLS_WINDOWS_SKIPPED_FILES)
+  string(FIND "${entry}" ":" colon)
+  string(SUBSTRING "${entry}" 0 ${colon} file)
+  list(APPEND skipped_files ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+endforeach()
+set(negative_filter)
+foreach(entry IN LISTS NAVOTOOLS_WINDOWS_SKIPPED_TESTS)
+  string(FIND "${entry}" ":" colon)
+  string(SUBSTRING "${entry}" 0 ${colon} pattern)
+  list(APPEND negative_filter ${pattern})
+endforeach()
+list(JOIN negative_filter ":" negative_filter)
+
+# x64 programs run under Wine 64-bit, in a prefix of the build tree that tests/wine_run.sh
+# creates on first use. x86 programs are not run: this machine's kernel runs no 32-bit code.
+set(NAVOTOOLS_RUN_TESTS OFF)
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  find_program(NAVOTOOLS_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+  if(NAVOTOOLS_WINE)
+    set(NAVOTOOLS_RUN_TESTS ON)
+  else()
+    message(WARNING "wine64 not found: the Windows tests are built but not run")
+  endif()
+endif()
+
+file(GLOB test_dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+foreach(dir IN LISTS test_dirs)
+  if(NOT IS_DIRECTORY ${dir})
+    continue()
+  endif()
+  get_filename_component(name ${dir} NAME)
+  if(name IN_LIST skipped_dirs)
+    continue()
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp ${dir}/*_support.cpp)
+  list(REMOVE_ITEM sources ${skipped_files})
+  if(NOT sources)
+    continue()
+  endif()
+  set(exe navotools_${name}_tests)
+  add_executable(${exe} ${sources})
+  target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${exe} PRIVATE -include ${CMAKE_CURRENT_SOURCE_DIR}/support/windows_shims.h)
+  if(name STREQUAL "win32")
+    # The platform's API itself: these tests link the system libraries, not NavoTools.
+    target_link_libraries(${exe} PRIVATE navo_win32 gtest_main gmock)
+  else()
+    target_link_libraries(${exe} PRIVATE NavoTools gtest_main gmock)
+  endif()
+  # The programs find NavoTools.dll next to them.
+  set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+  target_compile_definitions(${exe} PRIVATE
+    NAVOTOOLS_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+    NAVOTOOLS_TEST_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}"
+    NAVOTOOLS_TEST_SOURCE_DIR="${dir}")
+  if(NAVOTOOLS_RUN_TESTS)
+    set_property(TARGET ${exe} PROPERTY CROSSCOMPILING_EMULATOR
+      sh ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${NAVOTOOLS_WINE} ${CMAKE_BINARY_DIR}/wineprefix)
+    gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST
+      TEST_FILTER "-${negative_filter}"
+      DISCOVERY_TIMEOUT 300)
+  endif()
+endforeach()
+
+# The PE fixtures: the same scripts and linker as on Linux (host llvm-rc and lld-link).
+include(${CMAKE_CURRENT_SOURCE_DIR}/fixtures.cmake)
