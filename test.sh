@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds NavoTools and runs every test: the unit and conformance suite, the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the installed package from a
-# consumer project and the example application, and each fuzz target for a short bounded
-# time.
+# consumer project and the example application, clang-tidy, and each fuzz target for a
+# short bounded time. NAVOTOOLS_COVERAGE=1 adds the coverage report (scripts/coverage.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/bootstrap.sh
@@ -45,6 +45,9 @@ expect_line build/example/fr.txt 'Exemple NavoTools 2.03.17 fonctionne sous Wind
 expect_line build/example/fr.txt 'Interface utilisateur : fran.*ais (ExampleFra.dll)'
 echo "example works in English and French"
 
+echo "== static analysis (clang-tidy)"
+scripts/tidy.sh
+
 echo "== build and test (asan)"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
@@ -62,4 +65,8 @@ for target in build/fuzz/fuzz/*_fuzz; do
     tail -n 40 "build/fuzz/$name.log"; echo "fuzz target $name failed"; exit 1; }
   rm -rf "$corpus"
 done
+if [ "${NAVOTOOLS_COVERAGE:-0}" = 1 ]; then
+  echo "== coverage"
+  scripts/coverage.sh
+fi
 echo "all tests passed"

@@ -14,6 +14,8 @@ packages=(
   libx11-dev                            # windows on Linux are X11 windows
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
   python3                               # tests: Python's email package reads the mail we write
+  clang-tidy                            # static analysis (scripts/tidy.sh)
+  gcovr                                 # coverage reports (scripts/coverage.sh)
 )
 
 missing=()
