@@ -21,9 +21,11 @@ if [ $# -gt 0 ]; then
 else
   mapfile -t files < <(find src compat tools -name '*.cpp' | sort)
 fi
-# run-clang-tidy takes regular expressions; anchor each file to its absolute path.
+# run-clang-tidy takes regular expressions: each file's absolute path, escaped and anchored.
 patterns=()
-for f in "${files[@]}"; do patterns+=("^$(realpath "$f")\$"); done
+for f in "${files[@]}"; do
+  patterns+=("^$(realpath "$f" | sed 's/[][\\.*^$+?(){}|]/\\&/g')\$")
+done
 
 log=build/default/clang-tidy.log
 # -quiet drops the per-file banners; the exit status is nonzero when any file has a
