@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds NavoTools and runs every test: the unit and conformance suite, the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the installed package from a
-# consumer project, and each fuzz target for a short bounded time; then NavoTools.dll for
-# Windows x64 with its conformance tests under Wine, and the x86 DLL, built and checked.
+# consumer project and the example application, clang-tidy, and each fuzz target for a
+# short bounded time; then NavoTools.dll for Windows x64 with its conformance tests under
+# Wine, and the x86 DLL, built and checked. NAVOTOOLS_COVERAGE=1 adds the coverage report
+# (scripts/coverage.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/bootstrap.sh
@@ -20,6 +22,33 @@ cmake --install build/default --prefix "$PWD/build/stage" >/dev/null
 cmake -S tests/package_consumer -B build/consumer -G Ninja -DCMAKE_PREFIX_PATH="$PWD/build/stage" >/dev/null
 cmake --build build/consumer >/dev/null
 build/consumer/consumer
+
+echo "== example application"
+rm -rf build/example
+cmake -S examples -B build/example -G Ninja -DCMAKE_PREFIX_PATH="$PWD/build/stage" \
+  -DCMAKE_CXX_FLAGS="-Wall -Wextra -Wformat=2 -Werror" >/dev/null
+cmake --build build/example >/dev/null
+# Its own state directory and no OS override: the reported OS is the emulated default.
+example_home=$(mktemp -d)
+run_example() {  # LOCALE OUTPUT
+  env -u NAVOTOOLS_OSVERSION NAVOTOOLS_HOME="$example_home" NAVOTOOLS_LOCALE="$1" \
+    build/example/navo_example >"$2" || { cat "$2"; echo "example failed under $1"; exit 1; }
+}
+expect_line() {  # FILE REGEX
+  grep -qx -- "$2" "$1" || { cat "$1"; echo "example: no line '$2' in $1"; exit 1; }
+}
+run_example en_US build/example/en.txt
+run_example fr_FR.UTF-8 build/example/fr.txt
+rm -rf "$example_home"
+expect_line build/example/en.txt 'NavoTools Example 2.03.17 is running on Windows 10.0 build 19045.'
+expect_line build/example/en.txt '| Details: \[0x0000007E\] .*'
+expect_line build/example/en.txt 'User interface: English (ExampleEng.dll)'
+expect_line build/example/fr.txt 'Exemple NavoTools 2.03.17 fonctionne sous Windows 10.0 build 19045.'
+expect_line build/example/fr.txt 'Interface utilisateur : fran.*ais (ExampleFra.dll)'
+echo "example works in English and French"
+
+echo "== static analysis (clang-tidy)"
+scripts/tidy.sh
 
 echo "== build and test (asan)"
 cmake --preset asan >/dev/null
@@ -50,4 +79,9 @@ echo "== Windows x86 (mingw-w64): NavoTools.dll and the test programs, built and
 cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32
 tests/windows_artefact_checks.sh build/mingw32/NavoTools.dll i686 build/default/navotools
+
+if [ "${NAVOTOOLS_COVERAGE:-0}" = 1 ]; then
+  echo "== coverage"
+  scripts/coverage.sh
+fi
 echo "all tests passed"

@@ -18,6 +18,8 @@ packages=(
   mingw-w64-tools                       # Windows build helpers (widl, gendef)
   googletest                            # GoogleTest sources, built for Windows
   wine wine64                           # the Windows tests run under Wine 64-bit
+  clang-tidy                            # static analysis (scripts/tidy.sh)
+  gcovr                                 # coverage reports (scripts/coverage.sh)
 )
 
 missing=()

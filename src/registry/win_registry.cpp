@@ -47,13 +47,9 @@ CString TextOf(const char* data, DWORD size) {
 
 CWinRegistry::CWinRegistry(HKEY hRootKey, CString strSubKey) : m_hRootKey(hRootKey), m_strSubKey(strSubKey) {}
 
-CWinRegistry::CWinRegistry(const CWinRegistry& other) : m_hRootKey(other.m_hRootKey), m_strSubKey(other.m_strSubKey) {}
+CWinRegistry::CWinRegistry(const CWinRegistry& other) = default;
 
-CWinRegistry& CWinRegistry::operator=(const CWinRegistry& other) {
-    m_hRootKey = other.m_hRootKey;
-    m_strSubKey = other.m_strSubKey;
-    return *this;
-}
+CWinRegistry& CWinRegistry::operator=(const CWinRegistry& other) = default;
 
 CWinRegistry::~CWinRegistry() = default;
 

@@ -8,12 +8,7 @@
 VerInfo::VerInfo(unsigned int major, unsigned int minor, unsigned int revision)
     : nMajor(major), nMinor(minor), nRevision(revision) {}
 
-VerInfo& VerInfo::operator=(const VerInfo& other) {
-    nMajor = other.nMajor;
-    nMinor = other.nMinor;
-    nRevision = other.nRevision;
-    return *this;
-}
+VerInfo& VerInfo::operator=(const VerInfo& other) = default;
 
 int VerInfo::operator<(const VerInfo& other) const {
     if (nMajor != other.nMajor) return nMajor < other.nMajor;
@@ -23,15 +18,9 @@ int VerInfo::operator<(const VerInfo& other) const {
 
 CVersion::CVersion(CString fileName) : m_nRevision(0), m_nMinor(0), m_nMajor(0) { GetVersionInfo(fileName); }
 
-CVersion::CVersion(const CVersion& other)
-    : m_nRevision(other.m_nRevision), m_nMinor(other.m_nMinor), m_nMajor(other.m_nMajor) {}
+CVersion::CVersion(const CVersion& other) = default;
 
-CVersion& CVersion::operator=(const CVersion& other) {
-    m_nRevision = other.m_nRevision;
-    m_nMinor = other.m_nMinor;
-    m_nMajor = other.m_nMajor;
-    return *this;
-}
+CVersion& CVersion::operator=(const CVersion& other) = default;
 
 CVersion::~CVersion() = default;
 

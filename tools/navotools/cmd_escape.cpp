@@ -21,7 +21,7 @@ const Command kCommand = {
 
 // Each byte escapes on its own, so escaping fixed-size pieces and joining the results
 // gives exactly the escape of the whole stream.
-constexpr size_t kChunkBytes = 64 * 1024;
+constexpr size_t kChunkBytes = size_t{64} * 1024;
 
 bool WriteAll(const CString& text) {
     size_t length = size_t(text.GetLength());

@@ -30,6 +30,13 @@ INT_PTR NewCapacity(INT_PTR size, INT_PTR needed, INT_PTR growBy, INT_PTR maxEle
     return capacity;
 }
 
+// base + count as a new size; a size that INT_PTR cannot hold is out of memory, as any
+// size past the largest allocation is.
+INT_PTR GrownSize(INT_PTR base, INT_PTR count) {
+    if (count > INTPTR_MAX - base) AfxThrowMemoryException();
+    return base + count;
+}
+
 void CheckIndex(INT_PTR index, INT_PTR size) {
     if (index < 0 || index >= size) AfxThrowInvalidArgException();
 }
@@ -59,6 +66,8 @@ void CStringArray::SetSize(INT_PTR newSize, INT_PTR growBy) {
         // elements move with their bytes.
         void* data = malloc(size_t(capacity) * sizeof(CString));
         if (!data) AfxThrowMemoryException();
+        // Elements exist only in allocated storage: m_nSize > 0 means m_pData is set.
+        // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
         if (m_nSize) memcpy(data, static_cast<void*>(m_pData), size_t(m_nSize) * sizeof(CString));
         free(m_pData);
         m_pData = static_cast<CString*>(data);
@@ -101,7 +110,7 @@ void CStringArray::SetAtGrow(INT_PTR index, const CString& value) {
     if (index < 0) AfxThrowInvalidArgException();
     if (index >= m_nSize) {
         CString copy(value);  // value may be an element of this array
-        SetSize(index + 1, -1);
+        SetSize(GrownSize(index, 1), -1);
         m_pData[index] = static_cast<CString&&>(copy);
         return;
     }
@@ -121,14 +130,17 @@ void CStringArray::InsertAt(INT_PTR index, const CString& value, INT_PTR count) 
         if (index < 0 || count < 0) AfxThrowInvalidArgException();
         return;
     }
-    CString copy(value);
+    CString copy(value);  // NOLINT(performance-unnecessary-copy-initialization): value may be an element that SetSize moves
     INT_PTR oldSize = m_nSize;
     if (index >= oldSize) {
-        SetSize(index + count, -1);
+        SetSize(GrownSize(index, count), -1);
     } else {
-        SetSize(oldSize + count, -1);
-        // Shift the tail by bytes, then fill the gap with fresh strings.
+        SetSize(GrownSize(oldSize, count), -1);
+        // Shift the tail by bytes, then fill the gap with fresh strings. The array now
+        // holds at least oldSize + count > 0 elements, so m_pData is set.
+        // NOLINTNEXTLINE(clang-analyzer-core.CallAndMessage)
         for (INT_PTR i = oldSize; i < oldSize + count; ++i) m_pData[i].~CString();
+        // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
         memmove(static_cast<void*>(m_pData + index + count), static_cast<void*>(m_pData + index),
                 size_t(oldSize - index) * sizeof(CString));
         for (INT_PTR i = index; i < index + count; ++i) new (&m_pData[i]) CString();
@@ -198,7 +210,7 @@ void CUIntArray::SetAt(INT_PTR index, UINT value) { ElementAt(index) = value; }
 
 void CUIntArray::SetAtGrow(INT_PTR index, UINT value) {
     if (index < 0) AfxThrowInvalidArgException();
-    if (index >= m_nSize) SetSize(index + 1, -1);
+    if (index >= m_nSize) SetSize(GrownSize(index, 1), -1);
     m_pData[index] = value;
 }
 
@@ -213,9 +225,11 @@ void CUIntArray::InsertAt(INT_PTR index, UINT value, INT_PTR count) {
     if (count == 0) return;
     INT_PTR oldSize = m_nSize;
     if (index >= oldSize) {
-        SetSize(index + count, -1);
+        SetSize(GrownSize(index, count), -1);
     } else {
-        SetSize(oldSize + count, -1);
+        SetSize(GrownSize(oldSize, count), -1);
+        // At least oldSize + count > 0 elements: m_pData is set.
+        // NOLINTNEXTLINE(clang-analyzer-core.NonNullParamChecker)
         memmove(m_pData + index + count, m_pData + index, size_t(oldSize - index) * sizeof(UINT));
     }
     for (INT_PTR i = index; i < index + count; ++i) m_pData[i] = value;

@@ -126,9 +126,11 @@ void AFXAPI AfxTermExtensionModule(AFX_EXTENSION_MODULE& state, BOOL all) {
     CDynLinkLibrary** link = &ms->m_libraryList;
     while (*link) {
         CDynLinkLibrary* dll = *link;
-        if (all || dll->m_hModule == state.hModule) {
-            // The destructor unlinks the object; the link pointer then names its successor.
-            delete dll;
+        // The destructor unlinks the object; the link pointer then names its successor.
+        // The analyzer does not follow the unlinking into the destructor and takes the
+        // next round's dll for the deleted one.
+        if (all || dll->m_hModule == state.hModule) {  // NOLINT(clang-analyzer-cplusplus.NewDelete)
+            delete dll;  // NOLINT(clang-analyzer-cplusplus.NewDelete)
         } else {
             link = &dll->m_pNextDLL;
         }

@@ -93,7 +93,7 @@ private:
         return ERROR_FILE_NOT_FOUND;
     }
 
-    static constexpr off_t kReadLimit = 256 * 1024;
+    static constexpr off_t kReadLimit = off_t{256} * 1024;
 
     std::vector<BYTE> copy_;
     void* map_ = nullptr;

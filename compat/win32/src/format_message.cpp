@@ -101,7 +101,8 @@ private:
     bool FromList(int nr, ULONG_PTR* value) {
         if (nr == kNext) nr = last_ + 1;
         if (nr < 1 || nr > kCacheSize) return false;
-        while (nr > last_) cache_[last_++] = va_arg(*args_.list, ULONG_PTR);
+        // The caller started the list; FromList runs only when it gave one (args_.list).
+        while (nr > last_) cache_[last_++] = va_arg(*args_.list, ULONG_PTR);  // NOLINT(clang-analyzer-valist.Uninitialized)
         *value = cache_[nr - 1];
         return true;
     }
@@ -176,7 +177,8 @@ bool ParseConversion(std::string_view directive, Conversion& conv) {
     using Size = Conversion::Size;
     if (startsWith("I64")) { conv.size = Size::Int64; pos += 3; }
     else if (startsWith("I32")) { conv.size = Size::Int32; pos += 3; }
-    else if (startsWith("I")) { conv.size = Size::Ptr; pos += 1; }
+    // "I" must be tried after "I64" and "I32", so it cannot join the z/j/t branch below.
+    else if (startsWith("I")) { conv.size = Size::Ptr; pos += 1; }  // NOLINT(bugprone-branch-clone)
     else if (startsWith("hh")) { conv.size = Size::Char; pos += 2; }
     else if (startsWith("h")) { conv.size = Size::Short; pos += 1; }
     else if (startsWith("ll")) { conv.size = Size::LongLong; pos += 2; }
@@ -317,7 +319,7 @@ DWORD AppendConversion(BoundedText& out, const Conversion& conv, const ULONG_PTR
         unsigned long long unsignedValue = 0;
         switch (conv.size) {
         case Size::Char:
-            signedValue = static_cast<int8_t>(value);
+            signedValue = static_cast<int8_t>(value);  // NOLINT(bugprone-signed-char-misuse): %hhd sign-extends its byte
             unsignedValue = static_cast<uint8_t>(value);
             break;
         case Size::Short:

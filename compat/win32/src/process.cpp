@@ -25,8 +25,6 @@
 #include "command_line.h"
 #include "win_paths.h"
 
-extern char** environ;
-
 namespace {
 
 using navo::win32::LinuxPathFromWin32;
@@ -133,7 +131,7 @@ void StartReaper(pid_t pid) {
     bool started = false;
     if (pthread_attr_init(&attr) == 0) {
         pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
-        pthread_attr_setstacksize(&attr, 256 * 1024);
+        pthread_attr_setstacksize(&attr, size_t{256} * 1024);
         started = pthread_create(&thread, &attr, &ReapChild, reinterpret_cast<void*>(intptr_t(pid))) == 0;
         pthread_attr_destroy(&attr);
     }
@@ -148,6 +146,7 @@ UINT Spawn(const std::string& path, const std::string& programName, const std::v
     args.push_back(programName);
     args.insert(args.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 

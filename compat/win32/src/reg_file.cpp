@@ -69,7 +69,7 @@ bool Utf16ToUtf8(std::string_view s, std::string& out) {
     int32_t i = 0, n = int32_t(units.size());
     while (i < n) {
         UChar32 c;
-        U16_NEXT(units.data(), i, n, c);
+        U16_NEXT(units.data(), i, n, c);  // NOLINT(readability-simplify-subscript-expr): ICU's macro
         if (U_IS_SURROGATE(c)) return false;
         uint8_t bytes[4];
         int32_t k = 0;

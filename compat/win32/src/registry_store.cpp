@@ -79,9 +79,9 @@ const char* const kStatementText[] = {
     /* kTouch */ "UPDATE keys SET written = ?2 WHERE id = ?1",
     /* kSetReadOnly */ "UPDATE keys SET readonly = ?2 WHERE id = ?1",
     /* kTreeHasReadOnly */
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one statement on two lines
     "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id)"
     " SELECT EXISTS(SELECT 1 FROM keys WHERE readonly <> 0 AND id IN tree)",
-    /* kCountSubKeys */ "SELECT count(*) FROM keys WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)",
     /* kSubKeyAt */
     "SELECT name, class, written FROM keys WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)"
     " ORDER BY fold LIMIT 1 OFFSET ?3",
@@ -162,7 +162,6 @@ enum Store::Statement : int {
     kTouch,
     kSetReadOnly,
     kTreeHasReadOnly,
-    kCountSubKeys,
     kSubKeyAt,
     kSubKeyStats,
     kKeyClass,
@@ -638,18 +637,6 @@ LONG Store::DeleteTree(KeyId id) {
     sqlite3_bind_int64(s, 1, id);
     int rc = sqlite3_step(s);
     return rc == SQLITE_DONE ? ERROR_SUCCESS : StoreError(rc, sqlite3_system_errno(db_));
-}
-
-LONG Store::CountSubKeys(KeyId id, DWORD& count) {
-    sqlite3_stmt* s = Prepare(kCountSubKeys);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
-    BindText(s, 2, boot_);
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-    count = DWORD(sqlite3_column_int64(s, 0));
-    return ERROR_SUCCESS;
 }
 
 LONG Store::SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written) {

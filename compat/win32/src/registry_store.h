@@ -86,7 +86,6 @@ public:
     // when a key of the tree is read-only.
     LONG DeleteTree(KeyId id);
 
-    LONG CountSubKeys(KeyId id, DWORD& count);
     // The sub-key at an index of the sorted list; ERROR_NO_MORE_ITEMS past the end.
     LONG SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written);
     struct KeyInfo {

@@ -90,7 +90,7 @@ unsigned long Win32ErrorFromErrno(int error) {
         case EEXIST: return ERROR_ALREADY_EXISTS;
         case EINVAL: return ERROR_INVALID_PARAMETER;
         case ENOEXEC: return ERROR_BAD_FORMAT;
-        case EIO: return ERROR_GEN_FAILURE;
+        case EIO:
         default: return ERROR_GEN_FAILURE;
     }
 }

@@ -1,0 +1,124 @@
+// Initialization files: UTF-16 text beyond Latin-1 (surrogate pairs, unpaired surrogates),
+// UTF-8 with a byte order mark, a NUL inside a line, files that are folders or lie in
+// missing folders, and argument errors.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Utf16Le(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) bytes += char(c & 0xFF), bytes += char(c >> 8);
+    return bytes;
+}
+
+class ProfileMoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home_ = fs::temp_directory_path() / ("navotools-ini-more-" + std::to_string(getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(home_);
+        fs::create_directories(home_ / "windows");
+        setenv("NAVOTOOLS_HOME", home_.c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(home_); }
+    void Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(home_ / "windows" / name, std::ios::binary) << bytes;
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream in(home_ / "windows" / name, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    static std::string Get(const char* section, const char* key, const char* file = "WIN.INI") {
+        char buffer[256];
+        GetPrivateProfileStringA(section, key, "dflt", buffer, sizeof buffer, file);
+        return buffer;
+    }
+    fs::path home_;
+};
+
+TEST_F(ProfileMoreTest, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {
+    Write("WIN.INI", Utf16Le(u"[Text]\r\n"
+                             u"euro=\u20AC5\r\n"
+                             u"smile=\U0001F600!\r\n"
+                             u"high=a\xD83D" u"b\r\n"
+                             u"low=a\xDE00" u"b\r\n"));
+    EXPECT_EQ(Get("text", "euro"), "\xE2\x82\xAC" "5");
+    EXPECT_EQ(Get("text", "smile"), "\xF0\x9F\x98\x80!");
+    // An unpaired surrogate reads as the replacement character.
+    EXPECT_EQ(Get("text", "high"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(Get("text", "low"), "a\xEF\xBF\xBD" "b");
+
+    // Rewriting the file keeps every other line's characters, pairs included.
+    ASSERT_TRUE(WritePrivateProfileStringA("text", "added", "\xC3\xA9", "WIN.INI"));
+    const std::string written = Read("WIN.INI");
+    EXPECT_NE(written.find(Utf16Le(u"smile=\U0001F600!").substr(2)), std::string::npos);
+    EXPECT_NE(written.find(Utf16Le(u"added=\u00E9").substr(2)), std::string::npos);
+    EXPECT_EQ(Get("text", "smile"), "\xF0\x9F\x98\x80!");
+}
+
+TEST_F(ProfileMoreTest, Utf8ByteOrderMarkIsNotPartOfTheFirstSection) {
+    Write("WIN.INI", "\xEF\xBB\xBF[First]\r\nkey=value\r\n");
+    EXPECT_EQ(Get("first", "key"), "value");
+    ASSERT_TRUE(WritePrivateProfileStringA("first", "other", "x", "WIN.INI"));
+    const std::string written = Read("WIN.INI");
+    EXPECT_EQ(written.substr(0, 10), "\xEF\xBB\xBF[First]");  // kept, once
+    EXPECT_EQ(written.find("\xEF\xBB\xBF", 3), std::string::npos);
+    EXPECT_EQ(Get("first", "other"), "x");
+}
+
+TEST_F(ProfileMoreTest, ANulEndsTheLine) {
+    Write("WIN.INI", std::string("[S]\r\nkey=ab\0cd\r\nnext=1\r\n", 24));
+    EXPECT_EQ(Get("s", "key"), "ab");
+    EXPECT_EQ(Get("s", "next"), "1");
+}
+
+TEST_F(ProfileMoreTest, AFolderInPlaceOfTheFileIsAccessDenied) {
+    fs::create_directories(home_ / "windows" / "FOLDER.INI");
+    SetLastError(0);
+    EXPECT_EQ(Get("s", "k", "FOLDER.INI"), "dflt");
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", "FOLDER.INI"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(fs::is_directory(home_ / "windows" / "FOLDER.INI"));
+}
+
+TEST_F(ProfileMoreTest, AFileInAMissingFolderIsPathNotFound) {
+    const std::string path = (home_ / "no-such-folder" / "app.ini").string();
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", path.c_str()));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(fs::exists(home_ / "no-such-folder"));
+}
+
+TEST_F(ProfileMoreTest, ArgumentErrors) {
+    SetLastError(0);
+    EXPECT_EQ(GetPrivateProfileStringA("s", "k", "d", nullptr, 10, "WIN.INI"), 0u);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", "WIN.INI"));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    // A one-byte buffer holds only the list's terminator.
+    Write("WIN.INI", "[A]\r\n[B]\r\n");
+    char one[1] = {'x'};
+    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", one, 1, "WIN.INI"), 0u);
+    EXPECT_EQ(one[0], '\0');
+}
+
+}  // namespace
