@@ -117,8 +117,15 @@ int Zombies() {
     const std::string self = std::to_string(getpid());
     while (dirent* e = readdir(proc)) {
         if (e->d_name[0] < '0' || e->d_name[0] > '9') continue;
-        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        // Any process may end between the listing and the read, which then fails (ESRCH):
+        // read without the stream library, which turns that failure into an exception.
+        std::string text;
+        if (FILE* f = fopen((std::string("/proc/") + e->d_name + "/stat").c_str(), "r")) {
+            char buffer[512];
+            size_t n = fread(buffer, 1, sizeof buffer - 1, f);
+            text.assign(buffer, n);
+            fclose(f);
+        }
         size_t close = text.rfind(')');
         if (close == std::string::npos) continue;
         char state = 0;
