@@ -224,10 +224,15 @@ void MailStep() {
     std::vector<std::string> added;
     for (const std::string& name : OutboxFiles(outbox))
         if (!before.count(name)) added.push_back(name);
-    for (const std::string& name : added) unlink((outbox + "/" + name).c_str());
+    const std::string folder = outbox + "/";
+    for (const std::string& name : added) unlink((folder + name).c_str());
     if (before.empty()) rmdir(outbox.c_str());
+    std::string placed = outbox;
+    placed += "/";
+    placed += added.empty() ? "?" : added[0];
+    placed += ", then removed";
     Step("test mail placed in the outbox", failure.IsEmpty() && added.size() == 1,
-         failure.IsEmpty() ? CString((outbox + "/" + (added.empty() ? "?" : added[0]) + ", then removed").c_str())
+         failure.IsEmpty() ? CString(placed.c_str())
                            : failure);
 }
 
