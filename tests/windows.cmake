@@ -43,10 +43,12 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "win32/pe_image_test.cpp:the Linux layer's PE and ELF readers"
   "win32/process_test.cpp:the Linux process layer (command lines, Xvfb)"
   "win32/profile_test.cpp:WIN.INI in the Linux state directory"
+  "win32/profile_more_test.cpp:WIN.INI in the Linux state directory"
   "win32/reg_file_test.cpp:the Linux layer's .reg reader"
   "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"
   "win32/registry_test.cpp:the Linux store (state directory, boot id, file modes)"
   "win32/resources_test.cpp:ELF modules with embedded resources (dlopen)"
+  "win32/resources_more_test.cpp:the Linux layer's module table (modules.h)"
   "win32/shell_link_test.cpp:the Linux layer's link format and lnkinfo"
   "win32/version_block_test.cpp:the Linux layer's version block reader"
   "win32/x11_windows_test.cpp:X11 windows on a virtual display (Xvfb)")
