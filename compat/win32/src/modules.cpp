@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "elf_sections.h"
+#include "file_read.h"
 #include "module_search.h"
 #include "navo_module.h"
 
@@ -321,27 +322,12 @@ FileFormat SniffFormat(const std::string& path) {
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, DWORD& error) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = ERROR_MOD_NOT_FOUND;
-        return false;
-    }
-    struct stat st{};
-    if (fstat(fd, &st) != 0 || st.st_size > kMaxImageBytes) {
-        close(fd);
-        error = ERROR_BAD_EXE_FORMAT;
-        return false;
-    }
-    bytes.resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    close(fd);
-    bytes.resize(done);
-    return true;
+    int why = ReadFileBounded(path, size_t(kMaxImageBytes), bytes);
+    if (why == 0) return true;
+    // A file that cannot be opened is missing; one that opens but is no file of a fitting
+    // size is not a module.
+    error = why == EISDIR || why == EFBIG || why == EINVAL ? ERROR_BAD_EXE_FORMAT : ERROR_MOD_NOT_FOUND;
+    return false;
 }
 
 // A module already loaded that `name` or `path` names, with one more reference; null when

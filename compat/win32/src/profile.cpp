@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "file_read.h"
 #include "system_state.h"
 
 namespace navo::win32 {
@@ -249,29 +250,15 @@ using navo::win32::Profile;
 
 // Reads a profile file; false with the platform's error when it is missing or unreadable.
 bool ReadProfile(const std::string& path, Profile& profile, DWORD& error) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-        return false;
-    }
     std::string bytes;
-    struct stat st{};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || size_t(st.st_size) > navo::win32::kMaxProfileBytes) {
-        close(fd);
-        error = S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_FILE_TOO_LARGE;
-        return false;
+    switch (navo::win32::ReadFileBounded(path, navo::win32::kMaxProfileBytes, bytes)) {
+        case 0: profile = Profile::Parse(bytes); return true;
+        case EACCES:
+        case EISDIR: error = ERROR_ACCESS_DENIED; return false;
+        case EFBIG:
+        case EINVAL: error = ERROR_FILE_TOO_LARGE; return false;
+        default: error = ERROR_FILE_NOT_FOUND; return false;
     }
-    bytes.resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    close(fd);
-    bytes.resize(done);
-    profile = Profile::Parse(bytes);
-    return true;
 }
 
 // Copies a list of names, each terminated, and a final terminator, truncated to `size`:
