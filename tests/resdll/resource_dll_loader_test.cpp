@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "test_app.h"
@@ -23,22 +24,43 @@ bool IsLoaded(HMODULE module) {
     return GetModuleFileNameA(module, path, sizeof path) != 0;
 }
 
-// A folder on the library path holding copies of the fixtures under the names "Res*.dll",
+// A folder on the DLL search path holding copies of the fixtures under the names "Res*.dll",
 // a user locale, and an application that records its message boxes.
 class ResourceDllLoaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("navotools-resdll-" + std::to_string(getpid()));
+        folder_ = fs::temp_directory_path() /
+                  ("navotools-resdll-" + std::to_string(getpid()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder_);
+#if defined(_WIN32)
+        ASSERT_TRUE(SetDllDirectoryA(folder_.string().c_str()));
+#else
         setenv("NAVOTOOLS_LIBRARY_PATH", folder_.c_str(), 1);
-        SetLocale("1036");
+#endif
     }
     void TearDown() override {
+#if defined(_WIN32)
+        SetDllDirectoryA(nullptr);
+#else
         unsetenv("NAVOTOOLS_LIBRARY_PATH");
         unsetenv("NAVOTOOLS_LOCALE");
-        fs::remove_all(folder_);
+#endif
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
     }
-    void SetLocale(const char* lcid) { setenv("NAVOTOOLS_LOCALE", lcid, 1); }
+    // True when the test's body can run in this process in `locale`. The Linux layer takes
+    // the user's locale from NAVOTOOLS_LOCALE at each call; a Windows process has the one it
+    // started with (Wine takes it from LC_ALL), so there each locale has a CTest run of its
+    // own and a test runs in the run of its locale.
+    static bool InLocale(const char* locale, LCID lcid) {
+#if defined(_WIN32)
+        (void)locale;
+#else
+        setenv("NAVOTOOLS_LOCALE", locale, 1);
+#endif
+        return GetUserDefaultLCID() == lcid;
+    }
     void Provide(const char* fixture, const char* name) {
         fs::copy_file(kBin + "/" + fixture, folder_ / name, fs::copy_options::overwrite_existing);
     }
@@ -52,28 +74,49 @@ protected:
     RecordingApp app_;
 };
 
-TEST_F(ResourceDllLoaderTest, PicksTheLanguageOfTheUserLocale) {
+// The rest of a test needs the user locale `locale`, whose identifier is `lcid`.
+#if defined(_WIN32)
+#define IN_LOCALE(locale, lcid) \
+    if (!InLocale(locale, lcid)) GTEST_SKIP() << "runs in the process started in " << (locale)
+#else
+#define IN_LOCALE(locale, lcid) ASSERT_TRUE(InLocale(locale, lcid)) << (locale)
+#endif
+
+struct LocaleCase {
+    const char* locale;
+    LCID lcid;
+    const char* file;
+};
+
+class ResourceDllLanguage : public ResourceDllLoaderTest, public ::testing::WithParamInterface<LocaleCase> {};
+
+// The whole locale identifier decides: French (France) and Korean have their own files,
+// every other locale, French of Canada and Belgium included, reads the English one.
+TEST_P(ResourceDllLanguage, PicksTheFileOfTheUserLocale) {
+    IN_LOCALE(GetParam().locale, GetParam().lcid);
     Provide("AppFra.dll", "ResFra.dll");
     Provide("AppKor.dll", "ResKor.dll");
     Provide("AppEng.dll", "ResEng.dll");
-    struct Case {
-        const char* lcid;
-        const char* name;
-    } cases[] = {{"1036", "ResFra.dll"}, {"1042", "ResKor.dll"}, {"3084", "ResEng.dll"}, {"1033", "ResEng.dll"},
-                 {"fr_BE.UTF-8", "ResEng.dll"}};
-    for (const Case& c : cases) {
-        SetLocale(c.lcid);
-        CResourceDllLoader loader(CString("Res%s.dll"), "ResDefault.dll");
-        EXPECT_NE(nullptr, loader.GetResourceDLLModule()) << c.lcid;
-        EXPECT_EQ(c.name, std::string(loader.GetResourceDLLName())) << c.lcid;
-    }
+    CResourceDllLoader loader(CString("Res%s.dll"), "ResDefault.dll");
+    EXPECT_NE(nullptr, loader.GetResourceDLLModule());
+    EXPECT_EQ(GetParam().file, std::string(loader.GetResourceDLLName()));
     EXPECT_TRUE(app_.boxes.empty());
 }
 
+INSTANTIATE_TEST_SUITE_P(Locales, ResourceDllLanguage,
+                         ::testing::Values(LocaleCase{"fr_FR.UTF-8", 1036, "ResFra.dll"},
+                                           LocaleCase{"ko_KR.UTF-8", 1042, "ResKor.dll"},
+                                           LocaleCase{"fr_CA.UTF-8", 3084, "ResEng.dll"},
+                                           LocaleCase{"en_US.UTF-8", 1033, "ResEng.dll"},
+                                           LocaleCase{"fr_BE.UTF-8", 2060, "ResEng.dll"}),
+                         [](const ::testing::TestParamInfo<LocaleCase>& info) {
+                             return std::string(info.param.locale).substr(0, 5);
+                         });
+
 TEST_F(ResourceDllLoaderTest, CanadianFrenchTriesEnglishThenTheFallback) {
+    IN_LOCALE("fr_CA.UTF-8", 3084);
     Provide("AppFra.dll", "ResFra.dll");
     Provide("AppDefault.dll", "ResDefault.dll");
-    SetLocale("3084");
     CResourceDllLoader loader(CString("Res%s.dll"), "ResDefault.dll");
     ASSERT_NE(nullptr, loader.GetResourceDLLModule());
     EXPECT_EQ("ResDefault.dll", std::string(loader.GetResourceDLLName()));
@@ -81,6 +124,7 @@ TEST_F(ResourceDllLoaderTest, CanadianFrenchTriesEnglishThenTheFallback) {
 }
 
 TEST_F(ResourceDllLoaderTest, BothMissingShowsOneStopMessageNamingTheFallback) {
+    IN_LOCALE("fr_FR.UTF-8", 1036);
     CResourceDllLoader loader(CString("Res%s.dll"), "ResDefault.dll");
     EXPECT_EQ(nullptr, loader.GetResourceDLLModule());
     EXPECT_TRUE(loader.GetResourceDLLName().IsEmpty());
@@ -97,6 +141,7 @@ TEST_F(ResourceDllLoaderTest, BothMissingShowsOneStopMessageNamingTheFallback) {
 }
 
 TEST_F(ResourceDllLoaderTest, NoFallbackMeansNoMessage) {
+    IN_LOCALE("fr_FR.UTF-8", 1036);
     CResourceDllLoader empty(CString("Res%s.dll"), "");
     CResourceDllLoader null(CString("Res%s.dll"), nullptr);
     EXPECT_EQ(nullptr, empty.GetResourceDLLModule());
@@ -105,6 +150,7 @@ TEST_F(ResourceDllLoaderTest, NoFallbackMeansNoMessage) {
 }
 
 TEST_F(ResourceDllLoaderTest, SwitchInstallsTheDllAndDestructionRestores) {
+    IN_LOCALE("fr_FR.UTF-8", 1036);
     Provide("AppFra.dll", "ResFra.dll");
     HINSTANCE before = AfxGetResourceHandle();
     HMODULE dll = nullptr;
@@ -123,6 +169,7 @@ TEST_F(ResourceDllLoaderTest, SwitchInstallsTheDllAndDestructionRestores) {
 }
 
 TEST_F(ResourceDllLoaderTest, DestructionWithoutSwitchReleasesAndLeavesTheHandle) {
+    IN_LOCALE("fr_FR.UTF-8", 1036);
     Provide("AppFra.dll", "ResFra.dll");
     HINSTANCE before = AfxGetResourceHandle();
     HMODULE dll = nullptr;
@@ -136,8 +183,9 @@ TEST_F(ResourceDllLoaderTest, DestructionWithoutSwitchReleasesAndLeavesTheHandle
 }
 
 TEST_F(ResourceDllLoaderTest, CopiesHoldTheirOwnReference) {
+    IN_LOCALE("fr_FR.UTF-8", 1036);
     Provide("AppFra.dll", "ResFra.dll");
-    Provide("AppKor.dll", "ResKor.dll");
+    Provide("AppKor.dll", "KorFra.dll");
     auto original = std::make_unique<CResourceDllLoader>(CString("Res%s.dll"), nullptr);
     HMODULE dll = original->GetResourceDLLModule();
     ASSERT_NE(nullptr, dll);
@@ -150,8 +198,7 @@ TEST_F(ResourceDllLoaderTest, CopiesHoldTheirOwnReference) {
     EXPECT_EQ("French resources", Row(1000));
 
     // Assignment releases what the target held.
-    SetLocale("1042");
-    CResourceDllLoader korean(CString("Res%s.dll"), nullptr);
+    CResourceDllLoader korean(CString("Kor%s.dll"), nullptr);
     HMODULE koreanDll = korean.GetResourceDLLModule();
     ASSERT_NE(nullptr, koreanDll);
     {
@@ -166,6 +213,7 @@ TEST_F(ResourceDllLoaderTest, CopiesHoldTheirOwnReference) {
 }
 
 TEST_F(ResourceDllLoaderTest, PatternsWithOtherConversionsAreRefusedWithoutALoad) {
+    IN_LOCALE("fr_FR.UTF-8", 1036);
     Provide("AppFra.dll", "ResFra.dll");
     Provide("AppDefault.dll", "ResDefault.dll");
     for (const char* pattern : {"Res%d.dll", "Res%s%s.dll", "ResFra.dll", "Res%n%s.dll", "Res%s.dll%", "%x%s"}) {

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -29,27 +31,49 @@ protected:
                                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(home_);
         fs::create_directories(home_ / "windows");
-        setenv("NAVOTOOLS_HOME", home_.c_str(), 1);
+        setenv("NAVOTOOLS_HOME", home_.string().c_str(), 1);
     }
     void TearDown() override { fs::remove_all(home_); }
+    // The argument that names a file of the test's Windows folder: the bare name on the
+    // Linux layer, whose Windows folder is that of the state directory; a full path on
+    // Windows, where bare names would reach the one Windows folder all tests share.
+    // Windows maps any file named win.ini to the registry (IniFileMapping), wherever it
+    // lies, so there the tests' own WIN.INI goes by another name.
+    std::string Ini(const std::string& name) const {
+#if defined(_WIN32)
+        return File(name).string();
+#else
+        return name;
+#endif
+    }
+    fs::path File(std::string name) const {
+#if defined(_WIN32)
+        std::string upper = name;
+        for (char& c : upper) c = char(toupper(static_cast<unsigned char>(c)));
+        if (upper == "WIN.INI") name = "navotest.ini";
+#endif
+        return home_ / "windows" / name;
+    }
     void Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(home_ / "windows" / name, std::ios::binary) << bytes;
+        std::ofstream(File(name), std::ios::binary) << bytes;
     }
     std::string Read(const std::string& name) {
-        std::ifstream in(home_ / "windows" / name, std::ios::binary);
+        std::ifstream in(File(name), std::ios::binary);
         std::stringstream s;
         s << in.rdbuf();
         return s.str();
     }
-    static std::string Get(const char* section, const char* key, const char* file = "WIN.INI") {
+    std::string Get(const char* section, const char* key, const char* file = nullptr) const {
         char buffer[256];
-        GetPrivateProfileStringA(section, key, "dflt", buffer, sizeof buffer, file);
+        const std::string winIni = Ini("WIN.INI");
+        GetPrivateProfileStringA(section, key, "dflt", buffer, sizeof buffer, file ? file : winIni.c_str());
         return buffer;
     }
     fs::path home_;
 };
 
 TEST_F(ProfileMoreTest, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {
+    NAVOTOOLS_SKIP_UNLESS_UTF8_ANSI();
     Write("WIN.INI", Utf16Le(u"[Text]\r\n"
                              u"euro=\u20AC5\r\n"
                              u"smile=\U0001F600!\r\n"
@@ -62,7 +86,7 @@ TEST_F(ProfileMoreTest, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {
     EXPECT_EQ(Get("text", "low"), "a\xEF\xBF\xBD" "b");
 
     // Rewriting the file keeps every other line's characters, pairs included.
-    ASSERT_TRUE(WritePrivateProfileStringA("text", "added", "\xC3\xA9", "WIN.INI"));
+    ASSERT_TRUE(WritePrivateProfileStringA("text", "added", "\xC3\xA9", Ini("WIN.INI").c_str()));
     const std::string written = Read("WIN.INI");
     EXPECT_NE(written.find(Utf16Le(u"smile=\U0001F600!").substr(2)), std::string::npos);
     EXPECT_NE(written.find(Utf16Le(u"added=\u00E9").substr(2)), std::string::npos);
@@ -72,7 +96,7 @@ TEST_F(ProfileMoreTest, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {
 TEST_F(ProfileMoreTest, Utf8ByteOrderMarkIsNotPartOfTheFirstSection) {
     Write("WIN.INI", "\xEF\xBB\xBF[First]\r\nkey=value\r\n");
     EXPECT_EQ(Get("first", "key"), "value");
-    ASSERT_TRUE(WritePrivateProfileStringA("first", "other", "x", "WIN.INI"));
+    ASSERT_TRUE(WritePrivateProfileStringA("first", "other", "x", Ini("WIN.INI").c_str()));
     const std::string written = Read("WIN.INI");
     EXPECT_EQ(written.substr(0, 10), "\xEF\xBB\xBF[First]");  // kept, once
     EXPECT_EQ(written.find("\xEF\xBB\xBF", 3), std::string::npos);
@@ -86,14 +110,14 @@ TEST_F(ProfileMoreTest, ANulEndsTheLine) {
 }
 
 TEST_F(ProfileMoreTest, AFolderInPlaceOfTheFileIsAccessDenied) {
-    fs::create_directories(home_ / "windows" / "FOLDER.INI");
+    fs::create_directories(home_ / "windows" / Ini("FOLDER.INI").c_str());
     SetLastError(0);
-    EXPECT_EQ(Get("s", "k", "FOLDER.INI"), "dflt");
+    EXPECT_EQ(Get("s", "k", Ini("FOLDER.INI").c_str()), "dflt");
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
     SetLastError(0);
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", "FOLDER.INI"));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", Ini("FOLDER.INI").c_str()));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(fs::is_directory(home_ / "windows" / "FOLDER.INI"));
+    EXPECT_TRUE(fs::is_directory(home_ / "windows" / Ini("FOLDER.INI").c_str()));
 }
 
 TEST_F(ProfileMoreTest, AFileInAMissingFolderIsPathNotFound) {
@@ -104,20 +128,22 @@ TEST_F(ProfileMoreTest, AFileInAMissingFolderIsPathNotFound) {
     EXPECT_FALSE(fs::exists(home_ / "no-such-folder"));
 }
 
-TEST_F(ProfileMoreTest, ArgumentErrors) {
+TEST_F(ProfileMoreTest, NullArgumentsAreRefused) {
     SetLastError(0);
-    EXPECT_EQ(GetPrivateProfileStringA("s", "k", "d", nullptr, 10, "WIN.INI"), 0u);
+    EXPECT_EQ(GetPrivateProfileStringA("s", "k", "d", nullptr, 10, Ini("WIN.INI").c_str()), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     SetLastError(0);
-    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", "WIN.INI"));
+    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", Ini("WIN.INI").c_str()));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
     SetLastError(0);
     EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    // A one-byte buffer holds only the list's terminator.
+}
+
+TEST_F(ProfileMoreTest, AOneByteBufferHoldsOnlyTheListTerminator) {
     Write("WIN.INI", "[A]\r\n[B]\r\n");
     char one[1] = {'x'};
-    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", one, 1, "WIN.INI"), 0u);
+    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", one, 1, Ini("WIN.INI").c_str()), 0u);
     EXPECT_EQ(one[0], '\0');
 }
 
