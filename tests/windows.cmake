@@ -44,7 +44,6 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "win32/reg_file_test.cpp:the Linux layer's .reg reader"
   "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"
   "win32/registry_test.cpp:the Linux store (state directory, boot id, file modes)"
-  "win32/resources_test.cpp:ELF modules with embedded resources (dlopen)"
   "win32/resources_more_test.cpp:the Linux layer's module table (modules.h)"
   "win32/shell_link_test.cpp:the Linux layer's link format and lnkinfo"
   "win32/version_block_test.cpp:the Linux layer's version block reader"
@@ -59,6 +58,7 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_TESTS
   "ProfileTest.ASectionThatAppearsTwiceIsReadAsOne:the Linux layer reads a repeated section as one; Wine reads the first only"
   "ProfileTest.WritesRefuseLineBreaks:the Linux layer refuses line breaks in what is written, which would add lines; the platform writes them"
   "ProfileMoreTest.NullArgumentsAreRefused:the Linux layer refuses null arguments; the platform does not check them (Wine writes WIN.INI for a null file name)"
+  "ResourceLanguage.HandlesThatNameNoModuleAreRefused:the Linux layer checks module handles; the platform reads through them"
   "FileVersionBuffer.TooSmallABufferIsRefusedAndLeftAlone:the platform truncates the block to a small buffer and succeeds; the Linux layer refuses (an open difference)")
 
 # Environments of the test programs of a folder.
@@ -114,7 +114,8 @@ foreach(dir IN LISTS test_dirs)
     continue()
   endif()
   set(exe navotools_${name}_tests)
-  add_executable(${exe} ${sources})
+  # Each program carries a manifest that makes its ANSI code page UTF-8.
+  add_executable(${exe} ${sources} ${CMAKE_CURRENT_SOURCE_DIR}/support/utf8_code_page.rc)
   target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/support ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${exe} PRIVATE -include ${CMAKE_CURRENT_SOURCE_DIR}/support/windows_shims.h)
   if(name STREQUAL "win32")
