@@ -155,5 +155,23 @@ if(NAVOTOOLS_RUN_TESTS AND TARGET navotools_resdll_tests)
   endforeach()
 endif()
 
+# Tests whose resource lookups need the Korean UI language. Wine's lookups follow the user's
+# UI language, fixed when the process starts (from LC_ALL), so these have a run of their own
+# in Korean; in the other runs they skip themselves.
+set(NAVOTOOLS_WINDOWS_KOREAN_RUNS
+  "frame:StringTable.KoreanLacksOnlyTheMailRows"
+  "mfc:CStringFormat.MessageById"
+  "win32:ResourceLanguage.LookupUnderKoreanLacksRowsMissingFromItsBlock")
+if(NAVOTOOLS_RUN_TESTS)
+  foreach(entry IN LISTS NAVOTOOLS_WINDOWS_KOREAN_RUNS)
+    string(REPLACE ":" ";" parts "${entry}")
+    list(GET parts 0 folder)
+    list(GET parts 1 filter)
+    add_test(NAME ${filter}.in_ko_KR COMMAND navotools_${folder}_tests "--gtest_filter=${filter}")
+    set_tests_properties(${filter}.in_ko_KR PROPERTIES ENVIRONMENT "LC_ALL=ko_KR.UTF-8"
+      PASS_REGULAR_EXPRESSION "PASSED  \\] [1-9]" FAIL_REGULAR_EXPRESSION "FAILED  \\]|SKIPPED \\]")
+  endforeach()
+endif()
+
 # The PE fixtures: the same scripts and linker as on Linux (host llvm-rc and lld-link).
 include(${CMAKE_CURRENT_SOURCE_DIR}/fixtures.cmake)

@@ -133,7 +133,7 @@ TEST(StringTable, EnglishHoldsEveryRowWithItsExactText) {
 }
 
 TEST(StringTable, KoreanLacksOnlyTheMailRows) {
-    NAVOTOOLS_SKIP_UNDER_WINE("SetThreadUILanguage does not choose the language of resource lookups");
+    NAVOTOOLS_SKIP_UNDER_WINE_UNLESS_UI_LANGUAGE(kKorean);
     ScopedUILanguage korean(kKorean);
     int present = 0;
     for (UINT id = 8000; id <= 8111; ++id) {

@@ -182,7 +182,7 @@ TEST(CStringFormat, MessageById) {
     s = "old";
     s.FormatMessage(UINT(8050), 1);
     EXPECT_TRUE(s.IsEmpty());
-    NAVOTOOLS_SKIP_UNDER_WINE("SetThreadUILanguage does not choose the language of resource lookups");
+    NAVOTOOLS_SKIP_UNDER_WINE_UNLESS_UI_LANGUAGE(kKorean);
     ScopedUILanguage korean(kKorean);
     s = "old";
     s.FormatMessage(UINT(IDS_NAVO_MAPI_LOGOFF_FAILED), 3);

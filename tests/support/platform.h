@@ -21,6 +21,18 @@ inline bool RunningUnderWine() {
         if (RunningUnderWine()) GTEST_SKIP() << "Wine departs from the platform: " why; \
     } while (0)
 
+// Skips the rest of a test whose resource lookups need the UI language `lang`, under Wine
+// when its process did not start in that language. Wine's lookups follow the user's UI
+// language, fixed when the process starts (from LC_ALL), and not SetThreadUILanguage as
+// Windows' do; tests/windows.cmake gives such tests a run of their own in the language.
+#define NAVOTOOLS_SKIP_UNDER_WINE_UNLESS_UI_LANGUAGE(lang)                                        \
+    do {                                                                                          \
+        if (RunningUnderWine() && GetUserDefaultUILanguage() != (lang))                           \
+            GTEST_SKIP() << "Wine departs from the platform: SetThreadUILanguage does not steer " \
+                            "its resource lookups; this test runs where the process starts in "   \
+                         << (lang);                                                               \
+    } while (0)
+
 // Skips the rest of a test that states the behaviour of a UTF-8 ANSI code page.
 #define NAVOTOOLS_SKIP_UNLESS_UTF8_ANSI() \
     do {                                  \

@@ -131,7 +131,7 @@ TEST_F(ResourceLanguage, UserLocaleDecidesWhenTheThreadHasNoLanguage) {
 #endif
 
 TEST_F(ResourceLanguage, LookupUnderKoreanLacksRowsMissingFromItsBlock) {
-    NAVOTOOLS_SKIP_UNDER_WINE("SetThreadUILanguage does not steer its resource lookups");
+    NAVOTOOLS_SKIP_UNDER_WINE_UNLESS_UI_LANGUAGE(1042);
     SetThreadUILanguage(1042);
     // The block is chosen by language first; a row it lacks is empty, not English.
     int n = -2;
@@ -139,8 +139,14 @@ TEST_F(ResourceLanguage, LookupUnderKoreanLacksRowsMissingFromItsBlock) {
     EXPECT_EQ(n, 0);
     EXPECT_EQ(Load(104, 64, &n), "");
     EXPECT_EQ(n, 0);
-    // Rows past the last one in the script are empty in every language.
+    EXPECT_EQ(Load(111, 64, &n), "");
+    EXPECT_EQ(n, 0);
+}
+
+TEST_F(ResourceLanguage, RowsPastTheLastOfTheScriptAreEmpty) {
+    NAVOTOOLS_SKIP_UNDER_WINE_UNLESS_UI_LANGUAGE(1033);
     SetThreadUILanguage(1033);
+    int n = -2;
     EXPECT_EQ(Load(111, 64, &n), "");
     EXPECT_EQ(n, 0);
     EXPECT_EQ(Load(103), "Send mail");
