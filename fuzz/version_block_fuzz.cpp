@@ -80,5 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& path : paths) Query(block, path, sum);
     for (const VersionNode& text : navo::win32::CollectVersionTexts(raw, *root))
         sum += unsigned(navo::win32::VersionTextValue(raw, text).size());
+    // The block cut to smaller buffers, as GetFileVersionInfoA hands it to one: every
+    // answer must lie inside the cut block. Each cut is exactly as large as the buffer.
+    const size_t cuts[] = {2, block.size() / 2, block.size() - 1, 2 + (size ? data[size - 1] * 13u : 0u) % block.size()};
+    for (size_t cutSize : cuts) {
+        if (cutSize < 2 || cutSize >= block.size()) continue;
+        const std::vector<BYTE> cut = navo::win32::CutAnsiVersionBlock(block, cutSize);
+        if (cut.size() != cutSize || size_t(cut[0] | (cut[1] << 8)) > cutSize) __builtin_trap();
+        for (const char* path : {"\\", "\\VarFileInfo\\Translation", "\\StringFileInfo\\040904b0\\FileVersion"})
+            Query(cut, path, sum);
+        for (const std::string& path : paths) Query(cut, path, sum);
+    }
     return int(sum & 0);
 }

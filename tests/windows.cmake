@@ -58,8 +58,7 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_TESTS
   "ProfileTest.ASectionThatAppearsTwiceIsReadAsOne:the Linux layer reads a repeated section as one; Wine reads the first only"
   "ProfileTest.WritesRefuseLineBreaks:the Linux layer refuses line breaks in what is written, which would add lines; the platform writes them"
   "ProfileMoreTest.NullArgumentsAreRefused:the Linux layer refuses null arguments; the platform does not check them (Wine writes WIN.INI for a null file name)"
-  "ResourceLanguage.HandlesThatNameNoModuleAreRefused:the Linux layer checks module handles; the platform reads through them"
-  "FileVersionBuffer.TooSmallABufferIsRefusedAndLeftAlone:the platform truncates the block to a small buffer and succeeds; the Linux layer refuses (an open difference)")
+  "ResourceLanguage.HandlesThatNameNoModuleAreRefused:the Linux layer checks module handles; the platform reads through them")
 
 # Environments of the test programs of a folder.
 # The user's locale of a Windows process is fixed when it starts (Wine takes it from LC_ALL):

@@ -339,21 +339,68 @@ TEST(VersionQueryArguments, NullBlockOrResultIsRefused) {
 
 // --- Buffers given to GetFileVersionInfoA -----------------------------------------------
 
-TEST(FileVersionBuffer, TooSmallABufferIsRefusedAndLeftAlone) {
+// A buffer too small for the block gets what fits, and the call succeeds; past the buffer
+// nothing is written.
+TEST(FileVersionBuffer, TooSmallABufferGetsWhatFits) {
     const std::string file = FixturePath("version_1_2_3_4_x86.dll");
     const DWORD size = GetFileVersionInfoSizeA(file.c_str(), nullptr);
     ASSERT_NE(size, 0u);
-    for (DWORD given : {DWORD(0), DWORD(1), size / 2, size - 1}) {
+    std::vector<BYTE> whole(size);
+    ASSERT_TRUE(GetFileVersionInfoA(file.c_str(), 0, size, whole.data()));
+    for (DWORD given : {DWORD(0), DWORD(1), DWORD(40), size / 2, size - 1}) {
         std::vector<BYTE> buffer(size, kCanary);
-        SetLastError(kUntouched);
-        EXPECT_FALSE(GetFileVersionInfoA(file.c_str(), 0, given, buffer.data())) << given;
-        EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER)) << given;
-        EXPECT_EQ(std::count(buffer.begin(), buffer.end(), kCanary), std::ptrdiff_t(size)) << "nothing written";
+        EXPECT_TRUE(GetFileVersionInfoA(file.c_str(), 0, given, buffer.data())) << given;
+        EXPECT_EQ(std::count(buffer.begin() + given, buffer.end(), kCanary), std::ptrdiff_t(size - given)) << given;
+        // The root's value length and type are the block's.
+        if (given >= 6) {
+            EXPECT_EQ(memcmp(buffer.data() + 2, whole.data() + 2, 4), 0) << given;
+        }
     }
     SetLastError(kUntouched);
     EXPECT_FALSE(GetFileVersionInfoA(file.c_str(), 0, size, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_DATA));
 }
+
+#if !defined(_WIN32)
+// A query of a cut block stays inside the buffer: the root's length says no more than the
+// buffer holds, and what was cut away is not found. (The platform leaves the cut block as it
+// is, and a query may read past the buffer.)
+TEST(FileVersionBuffer, QueriesOfACutBlockStayInsideIt) {
+    const std::string file = FixturePath("version_1_2_3_4_x86.dll");
+    const DWORD size = GetFileVersionInfoSizeA(file.c_str(), nullptr);
+    ASSERT_NE(size, 0u);
+    std::vector<BYTE> whole(size);
+    ASSERT_TRUE(GetFileVersionInfoA(file.c_str(), 0, size, whole.data()));
+    const DWORD rootLength = DWORD(whole[0] | (whole[1] << 8));
+    ASSERT_LT(rootLength, size);
+    for (DWORD given = 2; given < size; ++given) {
+        // Exactly `given` bytes, so that ASan sees any read past them.
+        std::vector<BYTE> buffer(given);
+        ASSERT_TRUE(GetFileVersionInfoA(file.c_str(), 0, given, buffer.data())) << given;
+        EXPECT_LE(DWORD(buffer[0] | (buffer[1] << 8)), given) << given;
+        for (const char* query : {"\\", "\\VarFileInfo\\Translation", "\\StringFileInfo\\040904b0\\FileVersion",
+                                  "\\StringFileInfo\\040904b0\\ProductName"}) {
+            LPVOID value = nullptr;
+            UINT length = 0;
+            if (VerQueryValueA(buffer.data(), query, &value, &length)) {
+                const BYTE* at = static_cast<const BYTE*>(value);
+                EXPECT_GE(at, buffer.data()) << given << " " << query;
+                EXPECT_LE(at + length, buffer.data() + given) << given << " " << query;
+            }
+        }
+    }
+    // With the root whole, the fixed part is found; the texts are found when their copies fit.
+    std::vector<BYTE> rootOnly(((rootLength + 3) & ~3u) + 12);
+    ASSERT_TRUE(GetFileVersionInfoA(file.c_str(), 0, DWORD(rootOnly.size()), rootOnly.data()));
+    LPVOID fixed = nullptr;
+    UINT fixedLength = 0;
+    ASSERT_TRUE(VerQueryValueA(rootOnly.data(), "\\", &fixed, &fixedLength));
+    EXPECT_EQ(static_cast<const VS_FIXEDFILEINFO*>(fixed)->dwFileVersionMS, 0x00010002u);
+    LPVOID text = nullptr;
+    UINT textLength = 0;
+    EXPECT_FALSE(VerQueryValueA(rootOnly.data(), "\\StringFileInfo\\040904b0\\FileVersion", &text, &textLength));
+}
+#endif
 
 TEST(FileVersionBuffer, ALargerBufferKeepsItsTail) {
     const std::string file = FixturePath("version_2_0_0_0.dll");

@@ -205,13 +205,10 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD size, LPVOID data)
         SetLastError(error);
         return FALSE;
     }
-    // The platform copies what fits and succeeds; a block cut short would have the query
-    // read past the caller's buffer, since a block's extent is known only from inside it.
-    if (block.size() > size) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    memcpy(data, block.data(), block.size());
+    // What fits is copied, as the platform does; a cut block is made consistent first, since
+    // a query learns a block's extent only from inside it and must not read past the buffer.
+    if (block.size() > size) block = navo::win32::CutAnsiVersionBlock(block, size);
+    if (!block.empty()) memcpy(data, block.data(), block.size());
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }

@@ -213,6 +213,35 @@ Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
     return block;
 }
 
+std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t size) {
+    std::vector<BYTE> cut(block.begin(), block.begin() + std::ptrdiff_t(std::min(size, block.size())));
+    if (size >= block.size() || block.size() < 2) return cut;
+    const size_t rootLength = size_t(block[0] | (block[1] << 8));
+    if (size >= Align4(rootLength) + kAnsiHeaderSize) {
+        // The root is whole: the table keeps the entries that fit, and its extent, which
+        // bounds every text it gives out, ends with the buffer.
+        BYTE* table = cut.data() + Align4(rootLength);
+        const size_t room = (size - Align4(rootLength) - kAnsiHeaderSize) / kAnsiEntrySize;
+        Store32(table + 4, DWORD(std::min<size_t>(Load32(table + 4), room)));
+        Store32(table + 8, DWORD(size));
+        return cut;
+    }
+    if (size < kAnsiHeaderSize + 4) {
+        // No room for a root and a table: a root of no length, which no query reads into.
+        if (size >= 2) cut[0] = cut[1] = 0;
+        return cut;
+    }
+    // The root keeps the whole 4-byte units that leave room for an empty table after it.
+    const size_t kept = (size - kAnsiHeaderSize) & ~size_t(3);
+    cut[0] = BYTE(kept & 0xFF);
+    cut[1] = BYTE(kept >> 8);
+    BYTE* table = cut.data() + kept;
+    memcpy(table, kAnsiSignature, sizeof kAnsiSignature);
+    Store32(table + 4, 0);
+    Store32(table + 8, DWORD(size));
+    return cut;
+}
+
 std::optional<AnsiText> FindAnsiText(const BYTE* block, size_t rootLength, size_t valueOffset) {
     const size_t tableOffset = Align4(rootLength);
     const BYTE* table = block + tableOffset;

@@ -77,6 +77,12 @@ std::u16string VersionTextValue(ByteView block, const VersionNode& node);
 // An error when the root node is malformed or longer than `resource`.
 [[nodiscard]] Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource);
 
+// The first `size` bytes of a block made by BuildAnsiVersionBlock, as GetFileVersionInfoA
+// hands out a block to a buffer too small for it, made consistent so that queries of the
+// cut block stay inside it: the root's length and the text table shrink to what fits, and
+// whatever was cut away is not found.
+[[nodiscard]] std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t size);
+
 // The ANSI copy of the text value at `valueOffset` in a block made by
 // BuildAnsiVersionBlock, whose root is `rootLength` bytes long. The block's extent is
 // taken from its table. Null when the block has no table or the table lacks the value.
