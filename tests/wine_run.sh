@@ -10,8 +10,14 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$prefix/system.reg" ]; then
+# The tests run without a display: Wine's null display driver holds their windows (the
+# X11 driver would refuse to create them).
+if [ ! -f "$prefix/.navotools-ready" ]; then
   mkdir -p "$(dirname "$prefix")"
-  flock "$prefix.lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }'
+  export NAVOTOOLS_WINE="$wine"
+  flock "$prefix.lock" sh -c '[ -f "$WINEPREFIX/.navotools-ready" ] || {
+    wineboot -i >/dev/null 2>&1 &&
+    "$NAVOTOOLS_WINE" reg add "HKCU\\Software\\Wine\\Drivers" /v Graphics /d null /f >/dev/null 2>&1 &&
+    wineserver -w && touch "$WINEPREFIX/.navotools-ready"; }'
 fi
 exec "$wine" "$@"
