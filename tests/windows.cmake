@@ -27,7 +27,6 @@ endforeach()
 set(NAVOTOOLS_WINDOWS_SKIPPED_DIRS
   "mailprovider:the default Simple MAPI provider is the Linux mapi32.dll.so; its tests fork and read the outbox with Python"
   "modules:the module loader under test is the Linux one (ELF .dll.so modules, NAVOTOOLS_LIBRARY_PATH)"
-  "mail:the recording providers are ELF mapi32.dll.so modules found through NAVOTOOLS_LIBRARY_PATH"
   "resdll:resource DLLs are found through NAVOTOOLS_LIBRARY_PATH and the language through NAVOTOOLS_LOCALE, both of the Linux layer"
   "registry:the tests drive the Linux store (NAVOTOOLS_HOME state directory, volatile keys through NAVOTOOLS_BOOT_ID)"
   "package_consumer:the installed package is the Linux one"
@@ -126,9 +125,15 @@ foreach(dir IN LISTS test_dirs)
   if(NAVOTOOLS_RUN_TESTS)
     set_property(TARGET ${exe} PROPERTY CROSSCOMPILING_EMULATOR
       sh ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${NAVOTOOLS_WINE} ${CMAKE_BINARY_DIR}/wineprefix)
+    set(properties)
+    if(name STREQUAL "mail")
+      # The mail tests write WIN.INI of the Windows folder, which every program shares.
+      set(properties PROPERTIES RUN_SERIAL TRUE)
+    endif()
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST
       TEST_FILTER "-${negative_filter}"
-      DISCOVERY_TIMEOUT 300)
+      DISCOVERY_TIMEOUT 300
+      ${properties})
   endif()
 endforeach()
 

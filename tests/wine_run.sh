@@ -9,7 +9,10 @@ shift 2
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts while the prefix is made.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# mapi32=n,b: Wine loads its builtin mapi32 even for LoadLibraryA with the full path of
+# another mapi32.dll, where the platform loads the file named; the mail tests load their
+# recording provider by path, and with native first Wine loads that file.
+export WINEDLLOVERRIDES="mscoree,mshtml=;mapi32=n,b"
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$(dirname "$prefix")"
   flock "$prefix.lock" sh -c '[ -f "$WINEPREFIX/system.reg" ] || { wineboot -i >/dev/null 2>&1; wineserver -w; }'
