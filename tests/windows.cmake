@@ -26,7 +26,6 @@ endforeach()
 # Folders left out on Windows, with the reason.
 set(NAVOTOOLS_WINDOWS_SKIPPED_DIRS
   "mailprovider:the default Simple MAPI provider is the Linux mapi32.dll.so; its tests fork and read the outbox with Python"
-  "modules:the module loader under test is the Linux one (ELF .dll.so modules, NAVOTOOLS_LIBRARY_PATH)"
   "resdll:resource DLLs are found through NAVOTOOLS_LIBRARY_PATH and the language through NAVOTOOLS_LOCALE, both of the Linux layer"
   "registry:the tests drive the Linux store (NAVOTOOLS_HOME state directory, volatile keys through NAVOTOOLS_BOOT_ID)"
   "package_consumer:the installed package is the Linux one"
