@@ -34,7 +34,6 @@ foreach(exe navotools_win32_tests navotools_modules_tests navotools_frame_tests 
   endif()
 endforeach()
 
-# The ELF modules and the Simple MAPI providers exist on Linux only.
 if(NOT WIN32)
 # ELF modules: Hello.dll.so with the loader glue and embedded resources, Refuse.dll.so whose
 # DllMain refuses to attach, Plain.dll.so without glue.
@@ -68,6 +67,31 @@ foreach(exe navotools_mail_tests navotools_mailprovider_tests)
   endif()
 endforeach()
 
+else()
+# The same modules as PE DLLs of the Windows build, in the same folders: Hello.dll with
+# linked resources, Refuse.dll whose DllMain refuses to attach, Plain.dll without a DllMain
+# of its own (the run-time's entry calls DllMain; no glue is needed), and the two Simple
+# MAPI providers as mapi32.dll. --kill-at exports the __stdcall functions of the x86 build
+# undecorated, as the real MAPI32.DLL does.
+function(navotools_test_dll target file folder)
+  add_library(${target} SHARED ${ARGN})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${file}
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${folder}
+    ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${folder})
+  target_link_options(${target} PRIVATE -Wl,--kill-at)
+  add_dependencies(navotools_test_fixtures ${target})
+endfunction()
+navotools_test_dll(navotest_hello Hello modules ${CMAKE_CURRENT_SOURCE_DIR}/data/hello_module.cpp)
+navotools_embed_resources(navotest_hello ${CMAKE_CURRENT_SOURCE_DIR}/data/hello_module.rc)
+navotools_test_dll(navotest_refuse Refuse modules ${CMAKE_CURRENT_SOURCE_DIR}/data/hello_module.cpp)
+target_compile_definitions(navotest_refuse PRIVATE HELLO_REFUSE_ATTACH)
+navotools_test_dll(navotest_plain Plain modules ${CMAKE_CURRENT_SOURCE_DIR}/data/plain_module.cpp)
+foreach(provider recording partial)
+  navotools_test_dll(navotest_${provider}_mapi mapi32 ${provider}_mapi ${CMAKE_CURRENT_SOURCE_DIR}/data/${provider}_mapi.cpp)
+endforeach()
+if(TARGET navotools_mail_tests)
+  add_dependencies(navotools_mail_tests navotools_test_fixtures)
+endif()
 endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/version_fixtures.cmake)

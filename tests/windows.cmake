@@ -26,8 +26,6 @@ endforeach()
 # Folders left out on Windows, with the reason.
 set(NAVOTOOLS_WINDOWS_SKIPPED_DIRS
   "mailprovider:the default Simple MAPI provider is the Linux mapi32.dll.so; its tests fork and read the outbox with Python"
-  "modules:the module loader under test is the Linux one (ELF .dll.so modules, NAVOTOOLS_LIBRARY_PATH)"
-  "mail:the recording providers are ELF mapi32.dll.so modules found through NAVOTOOLS_LIBRARY_PATH"
   "registry:the tests drive the Linux store (NAVOTOOLS_HOME state directory, volatile keys through NAVOTOOLS_BOOT_ID)"
   "package_consumer:the installed package is the Linux one"
   "support:helpers, not tests"
@@ -132,14 +130,21 @@ foreach(dir IN LISTS test_dirs)
   if(NAVOTOOLS_RUN_TESTS)
     set_property(TARGET ${exe} PROPERTY CROSSCOMPILING_EMULATOR
       sh ${CMAKE_CURRENT_SOURCE_DIR}/wine_run.sh ${NAVOTOOLS_WINE} ${CMAKE_BINARY_DIR}/wineprefix)
-    set(environment)
+    set(properties)
     if(DEFINED NAVOTOOLS_WINDOWS_TEST_ENVIRONMENT_${name})
-      set(environment PROPERTIES ENVIRONMENT "${NAVOTOOLS_WINDOWS_TEST_ENVIRONMENT_${name}}")
+      list(APPEND properties ENVIRONMENT "${NAVOTOOLS_WINDOWS_TEST_ENVIRONMENT_${name}}")
+    endif()
+    if(name STREQUAL "mail")
+      # The mail tests write WIN.INI of the Windows folder, which every program shares.
+      list(APPEND properties RUN_SERIAL TRUE)
+    endif()
+    if(properties)
+      list(PREPEND properties PROPERTIES)
     endif()
     gtest_discover_tests(${exe} DISCOVERY_MODE PRE_TEST
       TEST_FILTER "-${negative_filter}"
       DISCOVERY_TIMEOUT 300
-      ${environment})
+      ${properties})
   endif()
 endforeach()
 

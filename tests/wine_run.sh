@@ -9,7 +9,10 @@ shift 2
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts while the prefix is made.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# mapi32=n,b: Wine loads its builtin mapi32 even for LoadLibraryA with the full path of
+# another mapi32.dll, where the platform loads the file named; the mail tests load their
+# recording provider by path, and with native first Wine loads that file.
+export WINEDLLOVERRIDES="mscoree,mshtml=;mapi32=n,b"
 # The tests run without a display: Wine's null display driver holds their windows (the
 # X11 driver would refuse to create them).
 if [ ! -f "$prefix/.navotools-ready" ]; then

@@ -1,7 +1,15 @@
-// An ELF module that behaves as a DLL: the loader glue runs its DllMain, its resources are
-// embedded, and it exports functions by name. Built as Hello.dll.so; HELLO_REFUSE_ATTACH
-// builds the variant whose DllMain refuses to attach.
+// A module that behaves as a DLL: the loader glue runs its DllMain, it has resources, and it
+// exports functions by name. Built as the ELF object Hello.dll.so (resources embedded) on
+// Linux and as the PE DLL Hello.dll on Windows; HELLO_REFUSE_ATTACH builds the variant
+// whose DllMain refuses to attach.
 #include <windows.h>
+
+// Exported by name: dllexport for a PE DLL, default visibility for an ELF object.
+#if defined(_WIN32)
+#define MODULE_EXPORT extern "C" __declspec(dllexport)
+#else
+#define MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 int g_attachCount = 0;
@@ -15,6 +23,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-extern "C" __attribute__((visibility("default"))) int HelloAnswer() { return 42; }
+MODULE_EXPORT int HelloAnswer() { return 42; }
 
-extern "C" __attribute__((visibility("default"))) int HelloAttachCount() { return g_attachCount; }
+MODULE_EXPORT int HelloAttachCount() { return g_attachCount; }

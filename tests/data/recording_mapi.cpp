@@ -31,16 +31,21 @@ bool SameRecipient(const MapiRecipDesc* r) {
 
 }  // namespace
 
-#define EXPORT extern "C" __attribute__((visibility("default")))
+// Exported by name: dllexport for a PE DLL, default visibility for an ELF object.
+#if defined(_WIN32)
+#define PROVIDER_EXPORT extern "C" __declspec(dllexport)
+#else
+#define PROVIDER_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
-EXPORT void RecordingScript(ULONG logon, ULONG resolve, ULONG send, ULONG logoff) {
+PROVIDER_EXPORT void RecordingScript(ULONG logon, ULONG resolve, ULONG send, ULONG logoff) {
     g_script = {logon, resolve, send, logoff};
     g_log.clear();
 }
 
-EXPORT const char* RecordingLog() { return g_log.c_str(); }
+PROVIDER_EXPORT const char* RecordingLog() { return g_log.c_str(); }
 
-EXPORT ULONG WINAPI MAPILogon(ULONG_PTR ui, LPSTR profile, LPSTR password, FLAGS flags, ULONG reserved,
+PROVIDER_EXPORT ULONG WINAPI MAPILogon(ULONG_PTR ui, LPSTR profile, LPSTR password, FLAGS flags, ULONG reserved,
                               LPLHANDLE session) {
     g_log += "MAPILogon ui=" + Num(ui) + " profile=" + Text(profile) + " password=" + Text(password) +
              " flags=" + Num(flags) + " reserved=" + Num(reserved) + " session=" + Num(session ? *session : 999) +
@@ -49,7 +54,7 @@ EXPORT ULONG WINAPI MAPILogon(ULONG_PTR ui, LPSTR profile, LPSTR password, FLAGS
     return g_script.logon;
 }
 
-EXPORT ULONG WINAPI MAPIResolveName(LHANDLE session, ULONG_PTR ui, LPSTR name, FLAGS flags, ULONG reserved,
+PROVIDER_EXPORT ULONG WINAPI MAPIResolveName(LHANDLE session, ULONG_PTR ui, LPSTR name, FLAGS flags, ULONG reserved,
                                     lpMapiRecipDesc* recipient) {
     g_log += "MAPIResolveName session=" + Num(session) + " ui=" + Num(ui) + " name=" + Text(name) +
              " flags=" + Num(flags) + " reserved=" + Num(reserved) + "\n";
@@ -64,7 +69,7 @@ EXPORT ULONG WINAPI MAPIResolveName(LHANDLE session, ULONG_PTR ui, LPSTR name, F
     return 0;
 }
 
-EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage m, FLAGS flags, ULONG reserved) {
+PROVIDER_EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage m, FLAGS flags, ULONG reserved) {
     g_log += "MAPISendMail session=" + Num(session) + " ui=" + Num(ui) + " flags=" + Num(flags) +
              " reserved=" + Num(reserved);
     if (m) {
@@ -91,7 +96,7 @@ EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage m,
     return g_script.send;
 }
 
-EXPORT ULONG WINAPI MAPIFreeBuffer(LPVOID buffer) {
+PROVIDER_EXPORT ULONG WINAPI MAPIFreeBuffer(LPVOID buffer) {
     bool resolved = buffer && buffer == g_resolved;
     g_log += std::string("MAPIFreeBuffer ") + (resolved ? "resolved" : buffer ? "other" : "null") + "\n";
     if (resolved) {
@@ -101,7 +106,7 @@ EXPORT ULONG WINAPI MAPIFreeBuffer(LPVOID buffer) {
     return 0;
 }
 
-EXPORT ULONG WINAPI MAPILogoff(LHANDLE session, ULONG_PTR ui, FLAGS flags, ULONG reserved) {
+PROVIDER_EXPORT ULONG WINAPI MAPILogoff(LHANDLE session, ULONG_PTR ui, FLAGS flags, ULONG reserved) {
     g_log += "MAPILogoff session=" + Num(session) + " ui=" + Num(ui) + " flags=" + Num(flags) +
              " reserved=" + Num(reserved) + "\n";
     return g_script.logoff;

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "test_app.h"
@@ -16,13 +19,78 @@ namespace {
 
 const std::string kBin = NAVOTOOLS_TEST_BINARY_DIR;
 
+// The providers' file name in their folders: the ELF object mapi32.dll.so on Linux, the
+// DLL mapi32.dll on Windows.
+#if defined(_WIN32)
+const char kProviderFile[] = "mapi32.dll";
+#else
+const char kProviderFile[] = "mapi32.dll.so";
+#endif
+
 // A state directory of the test's own (WIN.INI lives there): the tests of this folder run
-// at once, and one test's MAPI=1 must not reach another's MAPI=0.
+// at once, and one test's MAPI=1 must not reach another's MAPI=0. On Windows WIN.INI is the
+// one of the Windows folder: the tests run one at a time instead (RUN_SERIAL) and put back
+// what they changed (MapiSettingGuard).
 void UseOwnStateDirectory() {
+#if !defined(_WIN32)
     static const std::string base = getenv("NAVOTOOLS_HOME");
     std::string home = base + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::remove_all(home);
     setenv("NAVOTOOLS_HOME", home.c_str(), 1);
+#endif
+}
+
+// Puts [MAIL] MAPI of WIN.INI back as it was when the guard was made: the value under the
+// key's own spelling, or no key, or no section at all.
+class MapiSettingGuard {
+public:
+    MapiSettingGuard() {
+        char names[4096] = {};
+        GetPrivateProfileStringA(nullptr, nullptr, "", names, sizeof names, "WIN.INI");
+        for (const char* name = names; *name; name += strlen(name) + 1)
+            hadSection_ = hadSection_ || SameNoCase(name, "MAIL");
+        memset(names, 0, sizeof names);
+        GetPrivateProfileStringA("MAIL", nullptr, "", names, sizeof names, "WIN.INI");
+        for (const char* name = names; *name; name += strlen(name) + 1)
+            if (SameNoCase(name, "MAPI")) key_ = name;
+        char value[256] = {};
+        GetPrivateProfileStringA("MAIL", "MAPI", kAbsent, value, sizeof value, "WIN.INI");
+        if (strcmp(value, kAbsent) != 0) value_ = value;
+    }
+    ~MapiSettingGuard() {
+        if (value_) {
+            // Deleted first, so that the key comes back as it was spelled.
+            WritePrivateProfileStringA("MAIL", "MAPI", nullptr, "WIN.INI");
+            WritePrivateProfileStringA("MAIL", key_.c_str(), value_->c_str(), "WIN.INI");
+        }
+        else if (hadSection_) WritePrivateProfileStringA("MAIL", "MAPI", nullptr, "WIN.INI");
+        else WritePrivateProfileStringA("MAIL", nullptr, nullptr, "WIN.INI");
+    }
+    MapiSettingGuard(const MapiSettingGuard&) = delete;
+    MapiSettingGuard& operator=(const MapiSettingGuard&) = delete;
+
+private:
+    static bool SameNoCase(const char* a, const char* b) {
+        for (; *a && *b; ++a, ++b)
+            if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b))) return false;
+        return *a == *b;
+    }
+    static constexpr char kAbsent[] = "(no such key)";
+    bool hadSection_ = false;
+    std::string key_ = "MAPI";
+    std::optional<std::string> value_;
+};
+
+// Makes the provider in `folder` the one LoadLibraryA("MAPI32.DLL") gives. On Linux the
+// folder goes on NAVOTOOLS_LIBRARY_PATH, where the bare name is looked for. On Windows the
+// provider is loaded by its path: a module whose base name is already loaded is what a bare
+// name gives, before any folder is searched (the system's own MAPI32.DLL included).
+void ChooseProvider(const std::string& folder) {
+#if defined(_WIN32)
+    ASSERT_NE(nullptr, LoadLibraryA((kBin + "/" + folder + "/" + kProviderFile).c_str())) << GetLastError();
+#else
+    setenv("NAVOTOOLS_LIBRARY_PATH", (kBin + "/" + folder).c_str(), 1);
+#endif
 }
 
 using ScriptFn = void (*)(ULONG, ULONG, ULONG, ULONG);
@@ -32,10 +100,14 @@ class SendMailTest : public ::testing::Test {
 protected:
     void SetUp() override {
         UseOwnStateDirectory();
-        setenv("NAVOTOOLS_LIBRARY_PATH", (kBin + "/recording_mapi").c_str(), 1);
+        iniGuard_.emplace();
+        ChooseProvider("recording_mapi");
         ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", "1", "WIN.INI"));
     }
-    void TearDown() override { unsetenv("NAVOTOOLS_LIBRARY_PATH"); }
+    void TearDown() override {
+        unsetenv("NAVOTOOLS_LIBRARY_PATH");
+        iniGuard_.reset();
+    }
 
     // Loads the provider as SendMail will find it and scripts its answers.
     void Script(ULONG logon, ULONG resolve, ULONG send, ULONG logoff) {
@@ -47,7 +119,7 @@ protected:
         ASSERT_NE(nullptr, log_);
         script_(logon, resolve, send, logoff);
     }
-    std::string Log() const { return log_(); }
+    std::string Log() const { return log_ ? log_() : "(no provider)"; }
 
     // Runs SendMail; the text of the exception it threw, or "" when it returned.
     std::string Send(const char* to, const CStringArray& files) {
@@ -67,6 +139,7 @@ protected:
         return depth == 0 && !app_.cursorCalls.empty();
     }
 
+    std::optional<MapiSettingGuard> iniGuard_;
     RecordingApp app_;
     ScriptFn script_ = nullptr;
     LogFn log_ = nullptr;
@@ -167,10 +240,18 @@ TEST_F(SendMailTest, LogoffFailureAfterTheHandOver) {
 }
 
 TEST_F(SendMailTest, DisabledOrMissingKeyDoesNothing) {
+#if defined(_WIN32)
+    // The provider is loaded already (by path, in SetUp): no call may reach it.
+    Script(0, 0, 0, 0);
+#endif
     for (const char* value : std::initializer_list<const char*>{"0", nullptr}) {
         ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", value, "WIN.INI"));
         EXPECT_EQ("", Send("Ann <ann@example.org>", CStringArray()));
+#if defined(_WIN32)
+        EXPECT_EQ("", Log());
+#else
         EXPECT_EQ(nullptr, GetModuleHandleA("MAPI32.DLL"));
+#endif
     }
     EXPECT_TRUE(CursorEnded());
 }
@@ -196,24 +277,32 @@ std::string SendExpectingException() {
 
 TEST(SendMailProvider, ProviderLackingAFunctionIsRefusedBeforeAnyCall) {
     UseOwnStateDirectory();
+    MapiSettingGuard iniGuard;
     RecordingApp app;
     ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", "1", "WIN.INI"));
     // Loaded by path first, it answers to the name MAPI32.DLL from then on.
-    ASSERT_NE(nullptr, LoadLibraryA((kBin + "/partial_mapi/mapi32.dll.so").c_str()));
+    ASSERT_NE(nullptr, LoadLibraryA((kBin + "/partial_mapi/" + kProviderFile).c_str()));
     EXPECT_EQ("The mail provider MAPI32.DLL has no function MAPIFreeBuffer: no mail was sent.",
               SendExpectingException());
 }
 
 TEST(SendMailProvider, ProviderThatDoesNotLoadIsAnException) {
     UseOwnStateDirectory();
+    MapiSettingGuard iniGuard;
     RecordingApp app;
     ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", "1", "WIN.INI"));
     std::string folder = kBin + "/broken_mapi";
     std::filesystem::create_directories(folder);
     std::ofstream(folder + "/MAPI32.DLL") << "not a module";
+#if defined(_WIN32)
+    ASSERT_TRUE(SetDllDirectoryA(folder.c_str()));
+    std::string text = SendExpectingException();
+    SetDllDirectoryA(nullptr);
+#else
     setenv("NAVOTOOLS_LIBRARY_PATH", folder.c_str(), 1);
     std::string text = SendExpectingException();
     unsetenv("NAVOTOOLS_LIBRARY_PATH");
+#endif
     EXPECT_EQ(0u, text.find("The mail provider MAPI32.DLL cannot be loaded: no mail was sent.\n\nDetails: [0x000000C1] "))
         << text;
 }

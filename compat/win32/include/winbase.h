@@ -78,7 +78,8 @@ WINBASEAPI HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 
 // Loads a module, or adds a reference to one already loaded. A name with a folder is taken
-// as given; a bare name is looked for in the application's folder, the current folder,
+// as given; a bare name is first matched against the modules already loaded, then looked
+// for in the application's folder, the current folder (or the SetDllDirectoryA folder),
 // then NAVOTOOLS_LIBRARY_PATH and the library's own folders, matching file names
 // case-insensitively (".dll" is added to a name without an extension; "NAME.dll" is also
 // found as "NAME.dll.so"). A PE file loads as a resource image: resources and message
@@ -86,6 +87,11 @@ WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD s
 // when nothing is found, ERROR_BAD_EXE_FORMAT for a file of neither format,
 // ERROR_DLL_INIT_FAILED when the module's entry point refused to attach.
 WINBASEAPI HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
+// Puts a folder into the search of bare module names, right after the application's
+// folder and in place of the current folder; "" only takes the current folder out, null
+// brings the default search back. Refuses a name of PATH_MAX characters or more
+// (ERROR_FILENAME_EXCED_RANGE).
+WINBASEAPI BOOL WINAPI SetDllDirectoryA(LPCSTR pathName);
 // Drops one reference; the last one unloads the module. Modules the process was linked
 // with stay loaded.
 WINBASEAPI BOOL WINAPI FreeLibrary(HMODULE module);

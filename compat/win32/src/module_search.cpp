@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 namespace navo::win32 {
 namespace {
@@ -63,6 +65,24 @@ std::string MakeAbsolute(const std::string& path) {
     return result;
 }
 
+// The folder set by SetDllDirectoryA: none (the default search), empty (the current
+// folder only taken out) or a folder searched in the current folder's place.
+struct DllDirectory {
+    std::mutex lock;
+    std::optional<std::string> folder;
+};
+
+DllDirectory& TheDllDirectory() {
+    static DllDirectory* directory = new DllDirectory;  // used while the process exits
+    return *directory;
+}
+
+std::optional<std::string> CurrentDllDirectory() {
+    DllDirectory& d = TheDllDirectory();
+    std::lock_guard<std::mutex> guard(d.lock);
+    return d.folder;
+}
+
 void AddFolder(std::vector<std::string>& folders, std::string folder) {
     if (folder.empty()) return;
     for (const std::string& f : folders)
@@ -77,7 +97,10 @@ std::vector<std::string> ModuleSearchFolders() {
     char buffer[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     if (n > 0) AddFolder(folders, FolderOf(std::string(buffer, size_t(n))));
-    if (getcwd(buffer, sizeof buffer)) AddFolder(folders, buffer);
+    // As on the platform, a folder set by SetDllDirectoryA (even an empty one) takes the
+    // current folder's place.
+    if (std::optional<std::string> dllDirectory = CurrentDllDirectory()) AddFolder(folders, *dllDirectory);
+    else if (getcwd(buffer, sizeof buffer)) AddFolder(folders, buffer);
     if (const char* list = getenv("NAVOTOOLS_LIBRARY_PATH")) {
         std::string rest = list;
         while (!rest.empty()) {
@@ -133,3 +156,21 @@ std::string SearchModuleFile(const char* name, DWORD& error) {
 }
 
 }  // namespace navo::win32
+
+extern "C" BOOL WINAPI SetDllDirectoryA(LPCSTR pathName) {
+    std::optional<std::string> folder;
+    if (pathName) {
+        if (strlen(pathName) >= PATH_MAX) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return FALSE;
+        }
+        folder = pathName;
+        // Either separator divides folders, as on the platform.
+        for (char& c : *folder)
+            if (c == '\\') c = '/';
+    }
+    navo::win32::DllDirectory& d = navo::win32::TheDllDirectory();
+    std::lock_guard<std::mutex> guard(d.lock);
+    d.folder = std::move(folder);
+    return TRUE;
+}

@@ -9,7 +9,8 @@
 namespace navo::win32 {
 
 // The folders a bare module name is looked for in, in order: the application's folder,
-// the current folder, then the library folders (each entry of NAVOTOOLS_LIBRARY_PATH, a
+// the current folder (or instead the folder set by SetDllDirectoryA, none when it set an
+// empty one), then the library folders (each entry of NAVOTOOLS_LIBRARY_PATH, a
 // colon-separated list, then the folder of this library and its installed module folder).
 std::vector<std::string> ModuleSearchFolders();
 
