@@ -27,11 +27,14 @@ protected:
         else unsetenv("NAVOTOOLS_HOME");
         unsetenv("NAVOTOOLS_BOOT_ID");
     }
+    // Stores the bytes as given: a byte that is not a NUL follows them, so that no
+    // terminator is counted for a string type.
     static LONG SetRaw(const char* path, const char* name, DWORD type, const std::string& data) {
         HKEY key;
         LONG r = RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
         if (r) return r;
-        r = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size()));
+        const std::string guarded = data + 'X';
+        r = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(guarded.data()), DWORD(data.size()));
         RegCloseKey(key);
         return r;
     }
@@ -80,7 +83,8 @@ TEST_F(WinRegistry, TextAndNumbersConvertBothWays) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Conv", 0, KEY_READ, &key), ERROR_SUCCESS);
     DWORD size = 0;
     ASSERT_EQ(RegQueryValueExA(key, "abc", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-    EXPECT_EQ(size, 3u) << "stored without its terminator";
+    // Passed without its terminator, which the platform's RegSetValueExA counts in.
+    EXPECT_EQ(size, 4u);
     RegCloseKey(key);
     CString text;
     EXPECT_EQ(reg.GetStrValue("abc", text), ERROR_SUCCESS);
@@ -146,19 +150,30 @@ TEST_F(WinRegistry, OtherTypesRaiseNotSupportedAndLeaveTheOutputs) {
 TEST_F(WinRegistry, TheBufferLimits) {
     CWinRegistry reg(HKEY_CURRENT_USER, "Software\\Limits");
     CString text;
-    ASSERT_EQ(reg.SetStrValue("s", CString('x', 1024), REG_SZ), ERROR_SUCCESS);
+    // The buffers are 1,024 and 512 bytes; a string written with SetStrValue is stored with
+    // its terminator, which takes one of them.
+    ASSERT_EQ(reg.SetStrValue("s", CString('x', 1023), REG_SZ), ERROR_SUCCESS);
     EXPECT_EQ(reg.GetStrValue("s", text), ERROR_SUCCESS);
-    EXPECT_EQ(text.GetLength(), 1024);
-    ASSERT_EQ(reg.SetStrValue("s", CString('x', 1025), REG_SZ), ERROR_SUCCESS);
+    EXPECT_EQ(text.GetLength(), 1023);
+    ASSERT_EQ(reg.SetStrValue("s", CString('x', 1024), REG_SZ), ERROR_SUCCESS);
     EXPECT_EQ(reg.GetStrValue("s", text), ERROR_MORE_DATA);
+    // A string stored without a terminator may use every byte.
+    ASSERT_EQ(SetRaw("Software\\Limits", "raw", REG_SZ, std::string(1024, 'y')), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetStrValue("raw", text), ERROR_SUCCESS);
+    EXPECT_EQ(text, CString('y', 1024));
+    ASSERT_EQ(SetRaw("Software\\Limits", "raw", REG_SZ, std::string(1025, 'y')), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetStrValue("raw", text), ERROR_MORE_DATA);
     unsigned int n = 3;
-    ASSERT_EQ(reg.SetStrValue("n", CString('1', 512), REG_SZ), ERROR_SUCCESS);
+    ASSERT_EQ(reg.SetStrValue("n", CString('1', 511), REG_SZ), ERROR_SUCCESS);
     EXPECT_EQ(reg.GetNumValue("n", n), ERROR_SUCCESS);
     EXPECT_EQ(n, 4294967295u);
     n = 3;
-    ASSERT_EQ(reg.SetStrValue("n", CString('1', 513), REG_SZ), ERROR_SUCCESS);
+    ASSERT_EQ(reg.SetStrValue("n", CString('1', 512), REG_SZ), ERROR_SUCCESS);
     EXPECT_EQ(reg.GetNumValue("n", n), ERROR_MORE_DATA);
     EXPECT_EQ(n, 3u);
+    ASSERT_EQ(SetRaw("Software\\Limits", "n", REG_SZ, std::string(512, '2')), ERROR_SUCCESS);
+    EXPECT_EQ(reg.GetNumValue("n", n), ERROR_SUCCESS);
+    EXPECT_EQ(n, 4294967295u);
 }
 
 TEST_F(WinRegistry, SubKeysAndMissingKeys) {

@@ -33,10 +33,10 @@ TEST_F(Registry, NamesCompareWithoutCaseAndKeepTheirs) {
     MakeKey("Software\\MixedCase");
     HKEY key;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\mixedcase", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, "Colour", 0, REG_SZ, reinterpret_cast<const BYTE*>("red"), 3), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "Colour", 0, REG_SZ, reinterpret_cast<const BYTE*>("red"), 4), ERROR_SUCCESS);
     // Setting it again by another spelling replaces the value and keeps the first spelling.
-    ASSERT_EQ(RegSetValueExA(key, "COLOUR", 0, REG_SZ, reinterpret_cast<const BYTE*>("blue"), 4), ERROR_SUCCESS);
-    EXPECT_EQ(Get(key, "colour"), "blue");
+    ASSERT_EQ(RegSetValueExA(key, "COLOUR", 0, REG_SZ, reinterpret_cast<const BYTE*>("blue"), 5), ERROR_SUCCESS);
+    EXPECT_EQ(Get(key, "colour"), std::string("blue", 5));
     char name[32];
     DWORD nameLength = sizeof name, type;
     ASSERT_EQ(RegEnumValueA(key, 0, name, &nameLength, nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
@@ -91,9 +91,11 @@ TEST_F(Registry, TypesAndDataAreKeptByteForByte) {
     MakeKey("Software\\Data");
     HKEY key;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Data", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    const std::string withNuls("a\0b\0\0c", 6);
+    // Six bytes followed by one that is not a NUL: no type gets a terminator counted.
+    const char raw[] = "a\0b\0\0cX";
+    const std::string withNuls(raw, 6);
     for (DWORD type : {0u, 1u, 2u, 3u, 4u, 7u, 11u, 0x12345u, 0xFFFFFFFFu}) {
-        ASSERT_EQ(RegSetValueExA(key, "v", 0, type, reinterpret_cast<const BYTE*>(withNuls.data()), 6), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(key, "v", 0, type, reinterpret_cast<const BYTE*>(raw), 6), ERROR_SUCCESS);
         DWORD got = 0;
         EXPECT_EQ(Get(key, "v", &got), withNuls);
         EXPECT_EQ(got, type);
@@ -102,8 +104,16 @@ TEST_F(Registry, TypesAndDataAreKeptByteForByte) {
     EXPECT_EQ(Get(key, nullptr), "");
     EXPECT_EQ(RegSetValueExA(key, "x", 0, REG_BINARY, nullptr, 1), ERROR_NOACCESS);
 
+    // A string whose size leaves out the terminator right after it is stored with it; other
+    // types are stored as given.
+    for (DWORD type : {DWORD(REG_SZ), DWORD(REG_EXPAND_SZ), DWORD(REG_MULTI_SZ), DWORD(REG_BINARY), DWORD(REG_NONE)}) {
+        ASSERT_EQ(RegSetValueExA(key, "t", 0, type, reinterpret_cast<const BYTE*>("abc"), 3), ERROR_SUCCESS);
+        const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+        EXPECT_EQ(Get(key, "t"), isString ? std::string("abc", 4) : std::string("abc")) << type;
+    }
+
     // Size query, too small a buffer, and the terminator added to a string stored without one.
-    ASSERT_EQ(RegSetValueExA(key, "s", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 3), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "s", 0, REG_SZ, reinterpret_cast<const BYTE*>("abcX"), 3), ERROR_SUCCESS);
     DWORD size = 2;
     char buffer[8] = "zzzzzzz";
     EXPECT_EQ(RegQueryValueExA(key, "s", nullptr, nullptr, reinterpret_cast<LPBYTE>(buffer), &size), ERROR_MORE_DATA);
@@ -190,12 +200,17 @@ TEST_F(Registry, MalformedPathsAndArguments) {
 
 TEST_F(Registry, UnknownClosedAndDeletedHandles) {
     HKEY key;
-    for (HKEY bad : {HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA, reinterpret_cast<HKEY>(uintptr_t(0x1234567)),
-                     static_cast<HKEY>(nullptr)}) {
+    for (HKEY bad : {HKEY_DYN_DATA, reinterpret_cast<HKEY>(uintptr_t(0x1234567)), static_cast<HKEY>(nullptr)}) {
         EXPECT_EQ(RegOpenKeyExA(bad, "x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
         EXPECT_EQ(RegSetValueExA(bad, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4), ERROR_INVALID_HANDLE);
         EXPECT_EQ(RegCloseKey(bad), ERROR_INVALID_HANDLE);
     }
+    // The performance data root holds no keys and takes no values, but closing it, as
+    // every reader of performance data does, succeeds.
+    EXPECT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegSetValueExA(HKEY_PERFORMANCE_DATA, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(HKEY_PERFORMANCE_DATA), ERROR_SUCCESS);
     MakeKey("Software\\Gone\\Child");
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Gone", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     HKEY child;
