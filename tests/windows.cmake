@@ -29,7 +29,6 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_DIRS
   "modules:the module loader under test is the Linux one (ELF .dll.so modules, NAVOTOOLS_LIBRARY_PATH)"
   "mail:the recording providers are ELF mapi32.dll.so modules found through NAVOTOOLS_LIBRARY_PATH"
   "resdll:resource DLLs are found through NAVOTOOLS_LIBRARY_PATH and the language through NAVOTOOLS_LOCALE, both of the Linux layer"
-  "registry:the tests drive the Linux store (NAVOTOOLS_HOME state directory, volatile keys through NAVOTOOLS_BOOT_ID)"
   "package_consumer:the installed package is the Linux one"
   "support:helpers, not tests"
   "data:fixture sources, not tests")
@@ -46,7 +45,6 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "win32/profile_more_test.cpp:WIN.INI in the Linux state directory"
   "win32/reg_file_test.cpp:the Linux layer's .reg reader"
   "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"
-  "win32/registry_test.cpp:the Linux store (state directory, boot id, file modes)"
   "win32/resources_test.cpp:ELF modules with embedded resources (dlopen)"
   "win32/resources_more_test.cpp:the Linux layer's module table (modules.h)"
   "win32/shell_link_test.cpp:the Linux layer's link format and lnkinfo"
