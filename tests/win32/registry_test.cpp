@@ -50,13 +50,12 @@ protected:
         return RegOpenKeyExA(HKEY_CURRENT_USER, Path(path).c_str(), 0, sam, key);
     }
 
-    LONG CreateKey(std::string_view path, DWORD options, HKEY* key, DWORD* disposition = nullptr) const {
+    LONG CreateKey(std::string_view path, DWORD options, HKEY* key) const {
         return RegCreateKeyExA(HKEY_CURRENT_USER, Path(path).c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr, key,
-                               disposition);
+                               nullptr);
     }
 
     LONG DeleteTree(std::string_view path) const { return SHDeleteKeyA(HKEY_CURRENT_USER, Path(path).c_str()); }
-
 };
 
 // UTF-16 text in the ANSI code page, or nothing when the code page cannot hold all of it.
