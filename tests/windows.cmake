@@ -26,7 +26,6 @@ endforeach()
 # Folders left out on Windows, with the reason.
 set(NAVOTOOLS_WINDOWS_SKIPPED_DIRS
   "mailprovider:the default Simple MAPI provider is the Linux mapi32.dll.so; its tests fork and read the outbox with Python"
-  "registry:the tests drive the Linux store (NAVOTOOLS_HOME state directory, volatile keys through NAVOTOOLS_BOOT_ID)"
   "package_consumer:the installed package is the Linux one"
   "support:helpers, not tests"
   "data:fixture sources, not tests")
@@ -41,7 +40,6 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "win32/process_test.cpp:the Linux process layer (command lines, Xvfb)"
   "win32/reg_file_test.cpp:the Linux layer's .reg reader"
   "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"
-  "win32/registry_test.cpp:the Linux store (state directory, boot id, file modes)"
   "win32/resources_more_test.cpp:the Linux layer's module table (modules.h)"
   "win32/shell_link_test.cpp:the Linux layer's link format and lnkinfo"
   "win32/version_block_test.cpp:the Linux layer's version block reader"

@@ -54,8 +54,10 @@ public:
     // Stores a REG_DWORD, creating missing keys of the path as volatile keys (KEY_WRITE).
     LONG SetNumValue(CString strValueName, unsigned int nValue);
 
-    // Stores the text's bytes, without a terminating NUL, with the registry type given
-    // (unchecked), creating missing keys of the path as volatile keys (KEY_WRITE).
+    // Stores the text's bytes with the registry type given (unchecked), creating missing
+    // keys of the path as volatile keys (KEY_WRITE). The size passed leaves out the
+    // terminating NUL; for the string types RegSetValueExA counts it in, so the value is
+    // stored terminated.
     LONG SetStrValue(CString strValueName, CString strValue, unsigned int nType);
 
     // Removes one value (KEY_WRITE); ERROR_FILE_NOT_FOUND when it does not exist.

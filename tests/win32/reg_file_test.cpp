@@ -49,10 +49,14 @@ void Store(const char* path, const std::vector<Value>& values) {
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    for (const Value& v : values)
-        ASSERT_EQ(RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
+    for (const Value& v : values) {
+        // Followed by a byte that is not a NUL, so that RegSetValueExA counts no terminator
+        // and every value is stored as given, the unterminated string too.
+        const std::string guarded = v.data + 'X';
+        ASSERT_EQ(RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(guarded.data()),
                                  DWORD(v.data.size())),
                   ERROR_SUCCESS);
+    }
     RegCloseKey(key);
 }
 

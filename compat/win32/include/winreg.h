@@ -126,7 +126,8 @@ WINADVAPI LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserve
                                          LPSECURITY_ATTRIBUTES securityAttributes, PHKEY result,
                                          LPDWORD disposition);
 
-// Closes a handle; closing a predefined root succeeds and changes nothing.
+// Closes a handle; closing a predefined root (HKEY_PERFORMANCE_DATA too) succeeds and
+// changes nothing.
 WINADVAPI LSTATUS WINAPI RegCloseKey(HKEY hKey);
 
 // Facts about a key; any pointer may be null. Lengths are in bytes without the
@@ -159,7 +160,10 @@ WINADVAPI LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR valueName, LPDWORD r
 
 // Stores a value, replacing any of that name (which keeps its place and its spelling).
 // Needs KEY_SET_VALUE. ERROR_NOACCESS for null data with a nonzero size,
-// ERROR_INVALID_PARAMETER for a name longer than 16,383 characters.
+// ERROR_INVALID_PARAMETER for a name longer than 16,383 characters. For REG_SZ,
+// REG_EXPAND_SZ and REG_MULTI_SZ data whose last byte is not a NUL but whose next byte
+// is, that NUL is stored too (the size passed left out the terminator), as on the
+// platform; the byte after the data is read for it.
 WINADVAPI LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR valueName, DWORD reserved, DWORD type,
                                         const BYTE* data, DWORD dataLength);
 

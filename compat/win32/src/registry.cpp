@@ -309,8 +309,10 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR k
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
+    // HKEY_PERFORMANCE_DATA has no keys here, but a caller of performance data closes it
+    // when done, which succeeds on the platform.
     if (hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_USERS ||
-        hKey == HKEY_CURRENT_CONFIG)
+        hKey == HKEY_CURRENT_CONFIG || hKey == HKEY_PERFORMANCE_DATA)
         return ERROR_SUCCESS;
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_handles.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
@@ -486,6 +488,11 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR valueName, DWORD reserved, DWORD
                               DWORD dataLength) {
     (void)reserved;
     if (!data && dataLength) return ERROR_NOACCESS;
+    // A string whose size leaves out the terminator that follows it gets the terminator
+    // counted, as the platform's ANSI function does: a caller that passed strlen(text)
+    // stores the terminated string. Data with no terminator right after is kept as given.
+    const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (isString && dataLength && data[dataLength - 1] != 0 && data[dataLength] == 0) ++dataLength;
     Store* store = nullptr;
     BaseKey base;
     if (LONG error = ResolveHandle(hKey, store, base)) return error;
