@@ -267,6 +267,7 @@ TEST_F(Registry, KeyNamesAreLimitedInCharactersNotBytes) {
     ASSERT_EQ(RegCreateKeyExA(Root(), wide.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
+    NAVOTOOLS_SKIP_UNDER_WINE("wineserver takes key names longer than 255 characters");
     EXPECT_EQ(RegCreateKeyExA(Root(), (wide + "\xC3\xA9").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_INVALID_PARAMETER);
 }
