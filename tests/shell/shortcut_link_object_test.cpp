@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "NavoTools.h"
+#include "link_object.h"
 
 namespace {
 
@@ -42,42 +43,7 @@ protected:
     }
 
     // What the link object reads back from the link `name` of the folder.
-    struct Contents {
-        HRESULT loaded = E_FAIL;
-        std::string target, workingDirectory, description, arguments;
-    };
-    Contents Load(const std::string& name) const {
-        Contents c;
-        IShellLinkA* link = nullptr;
-        EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link)),
-                  S_OK);
-        if (!link) return c;
-        IPersistFile* file = nullptr;
-        EXPECT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
-        if (!file) {
-            link->Release();
-            return c;
-        }
-        WCHAR wide[1024];
-        MultiByteToWideChar(CP_ACP, 0, (folder_ + "\\" + name).c_str(), -1, wide, 1024);
-        c.loaded = file->Load(wide, STGM_READ);
-        char text[1024] = "";
-        link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH);
-        c.target = text;
-        text[0] = 0;
-        link->GetWorkingDirectory(text, sizeof text);
-        c.workingDirectory = text;
-        text[0] = 0;
-        link->GetDescription(text, sizeof text);
-        c.description = text;
-        text[0] = 0;
-        link->GetArguments(text, sizeof text);
-        c.arguments = text;
-        file->Release();
-        link->Release();
-        return c;
-    }
+    LinkContents Load(const std::string& name) const { return ReadThroughLinkObject(folder_ + "\\" + name); }
 
     fs::path dir_;
     std::string folder_;
@@ -86,7 +52,7 @@ protected:
 TEST_F(ShortcutLinkObject, TargetWorkingDirectoryDescriptionAndArguments) {
     ASSERT_EQ(CreateShortcut("C:\\Program Files\\App\\App.exe", folder_.c_str(), "The app", "--fast -v"), S_OK);
     EXPECT_EQ(Files(dir_), std::set<std::string>{"App.LNK"});
-    Contents c = Load("App.LNK");
+    LinkContents c = Load("App.LNK");
     ASSERT_EQ(c.loaded, S_OK);
     EXPECT_EQ(c.target, "C:\\Program Files\\App\\App.exe");
     EXPECT_EQ(c.workingDirectory, "C:\\Program Files\\App\\");
@@ -97,7 +63,7 @@ TEST_F(ShortcutLinkObject, TargetWorkingDirectoryDescriptionAndArguments) {
 TEST_F(ShortcutLinkObject, QuotedTargetLosesQuotesAndTrailingBlanks) {
     ASSERT_EQ(CreateShortcut("\"C:\\My Apps\\Tool.exe\"   \t", folder_.c_str(), "quoted", ""), S_OK);
     EXPECT_EQ(Files(dir_), std::set<std::string>{"Tool.LNK"});
-    Contents c = Load("Tool.LNK");
+    LinkContents c = Load("Tool.LNK");
     ASSERT_EQ(c.loaded, S_OK);
     EXPECT_EQ(c.target, "C:\\My Apps\\Tool.exe");
     EXPECT_EQ(c.workingDirectory, "C:\\My Apps\\");
@@ -120,7 +86,7 @@ TEST_F(ShortcutLinkObject, NonAsciiTextsSurvive) {
     const std::string target = "C:\\caf\xC3\xA9\\\xED\x95\x9C\xEA\xB8\x80.exe";
     ASSERT_EQ(CreateShortcut(target.c_str(), folder_.c_str(), "na\xC3\xAFve \xE2\x80\x93 test", "--n\xC3\xA4me"), S_OK);
     EXPECT_EQ(Files(dir_), std::set<std::string>{"\xED\x95\x9C\xEA\xB8\x80.LNK"});
-    Contents c = Load("\xED\x95\x9C\xEA\xB8\x80.LNK");
+    LinkContents c = Load("\xED\x95\x9C\xEA\xB8\x80.LNK");
     ASSERT_EQ(c.loaded, S_OK);
     EXPECT_EQ(c.target, target);
     EXPECT_EQ(c.workingDirectory, "C:\\caf\xC3\xA9\\");
@@ -132,7 +98,7 @@ TEST_F(ShortcutLinkObject, ExistingLinkIsReplacedWhole) {
     ASSERT_EQ(CreateShortcut("C:\\bin\\ls.exe", folder_.c_str(), std::string(500, 'd').c_str(), "-l -a -h"), S_OK);
     ASSERT_EQ(CreateShortcut("C:\\bin\\ls.exe", folder_.c_str(), "short", ""), S_OK);
     EXPECT_EQ(Files(dir_), std::set<std::string>{"ls.LNK"});
-    Contents c = Load("ls.LNK");
+    LinkContents c = Load("ls.LNK");
     ASSERT_EQ(c.loaded, S_OK);
     EXPECT_EQ(c.description, "short");
     EXPECT_EQ(c.arguments, "");

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "NavoTools.h"
+#include "link_object.h"
 #include "lnkinfo.h"
 
 namespace {
@@ -55,32 +56,9 @@ protected:
     }
 
     // Reads the link back through the shell link object.
-    struct Contents {
-        std::string target, workingDirectory, description, arguments;
-    };
-    static Contents Load(const std::string& win32Path) {
-        Contents c;
-        IShellLinkA* link = nullptr;
-        EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link)),
-                  S_OK);
-        if (!link) return c;
-        IPersistFile* file = nullptr;
-        EXPECT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
-        WCHAR wide[1024];
-        MultiByteToWideChar(CP_ACP, 0, win32Path.c_str(), -1, wide, 1024);
-        EXPECT_EQ(file->Load(wide, STGM_READ), S_OK) << win32Path;
-        char text[1024];
-        link->GetPath(text, sizeof text, nullptr, 0);
-        c.target = text;
-        link->GetWorkingDirectory(text, sizeof text);
-        c.workingDirectory = text;
-        link->GetDescription(text, sizeof text);
-        c.description = text;
-        link->GetArguments(text, sizeof text);
-        c.arguments = text;
-        file->Release();
-        link->Release();
+    static LinkContents Load(const std::string& win32Path) {
+        LinkContents c = ReadThroughLinkObject(win32Path);
+        EXPECT_EQ(c.loaded, S_OK) << win32Path;
         return c;
     }
 
@@ -110,7 +88,7 @@ TEST_F(Shortcut, DriveLetterTargetInDriveFolder) {
     // An empty description and no arguments: neither string is in the link.
     EXPECT_FALSE(info.Has("Description"));
     EXPECT_FALSE(info.Has("Command line arguments"));
-    Contents c = Load("C:\\Desktop\\App.LNK");
+    LinkContents c = Load("C:\\Desktop\\App.LNK");
     EXPECT_EQ(c.target, "C:\\Program Files\\App\\App.exe");
     EXPECT_EQ(c.workingDirectory, "C:\\Program Files\\App\\");
     EXPECT_EQ(c.description, "");
@@ -125,7 +103,7 @@ TEST_F(Shortcut, DescriptionAndArgumentsAreRecorded) {
     EXPECT_EQ(info["Working directory"], "/usr/bin/");
     EXPECT_EQ(info["Description"], "Eyes that follow");
     EXPECT_EQ(info["Command line arguments"], "-geometry 100x100 -fg red");
-    Contents c = Load(dir_ + "\\xeyes.LNK");
+    LinkContents c = Load(dir_ + "\\xeyes.LNK");
     EXPECT_EQ(c.arguments, "-geometry 100x100 -fg red");
     EXPECT_EQ(c.description, "Eyes that follow");
 }

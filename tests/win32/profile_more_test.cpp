@@ -6,12 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
+#include "ini_folder.h"
 #include "platform.h"
 
 namespace {
@@ -24,52 +22,14 @@ std::string Utf16Le(const std::u16string& text) {
     return bytes;
 }
 
-class ProfileMoreTest : public ::testing::Test {
+class ProfileMoreTest : public IniFolderTest {
 protected:
-    void SetUp() override {
-        home_ = fs::temp_directory_path() / ("navotools-ini-more-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(home_);
-        fs::create_directories(home_ / "windows");
-        setenv("NAVOTOOLS_HOME", home_.string().c_str(), 1);
-    }
-    void TearDown() override { fs::remove_all(home_); }
-    // The argument that names a file of the test's Windows folder: the bare name on the
-    // Linux layer, whose Windows folder is that of the state directory; a full path on
-    // Windows, where bare names would reach the one Windows folder all tests share.
-    // Windows maps any file named win.ini to the registry (IniFileMapping), wherever it
-    // lies, so there the tests' own WIN.INI goes by another name.
-    std::string Ini(const std::string& name) const {
-#if defined(_WIN32)
-        return File(name).string();
-#else
-        return name;
-#endif
-    }
-    fs::path File(std::string name) const {
-#if defined(_WIN32)
-        std::string upper = name;
-        for (char& c : upper) c = char(toupper(static_cast<unsigned char>(c)));
-        if (upper == "WIN.INI") name = "navotest.ini";
-#endif
-        return home_ / "windows" / name;
-    }
-    void Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(File(name), std::ios::binary) << bytes;
-    }
-    std::string Read(const std::string& name) {
-        std::ifstream in(File(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     std::string Get(const char* section, const char* key, const char* file = nullptr) const {
         char buffer[256];
         const std::string winIni = Ini("WIN.INI");
         GetPrivateProfileStringA(section, key, "dflt", buffer, sizeof buffer, file ? file : winIni.c_str());
         return buffer;
     }
-    fs::path home_;
 };
 
 TEST_F(ProfileMoreTest, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {

@@ -5,57 +5,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "ini_folder.h"
 #include "platform.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class ProfileTest : public ::testing::Test {
+class ProfileTest : public IniFolderTest {
 protected:
-    void SetUp() override {
-        home_ = fs::temp_directory_path() / ("navotools-ini-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(home_);
-        fs::create_directories(home_ / "windows");
-        setenv("NAVOTOOLS_HOME", home_.string().c_str(), 1);
-    }
-    void TearDown() override { fs::remove_all(home_); }
-    // The argument that names a file of the test's Windows folder: the bare name on the
-    // Linux layer, whose Windows folder is that of the state directory; a full path on
-    // Windows, where bare names would reach the one Windows folder all tests share.
-    // Windows maps any file named win.ini to the registry (IniFileMapping), wherever it
-    // lies, so there the tests' own WIN.INI goes by another name.
-    std::string Ini(const std::string& name) const {
-#if defined(_WIN32)
-        return File(name).string();
-#else
-        return name;
-#endif
-    }
-    fs::path File(std::string name) const {
-#if defined(_WIN32)
-        std::string upper = name;
-        for (char& c : upper) c = char(toupper(static_cast<unsigned char>(c)));
-        if (upper == "WIN.INI") name = "navotest.ini";
-#endif
-        return home_ / "windows" / name;
-    }
-    void WriteWinIni(const std::string& name, const std::string& bytes) {
-        std::ofstream(File(name), std::ios::binary) << bytes;
-    }
-    std::string ReadWinIni(const std::string& name) {
-        std::ifstream in(File(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     std::string Get(const char* section, const char* key, const char* def = "dflt", DWORD size = 256,
                     DWORD* count = nullptr, const char* file = nullptr) const {
         std::string buffer(size + 1, '\x7f');
@@ -73,13 +35,12 @@ protected:
         }
         return text;
     }
-    fs::path home_;
 };
 
 TEST_F(ProfileTest, FindsSectionsAndKeysIgnoringCaseAndTrims) {
-    WriteWinIni("win.ini",
-                "; comment\r\n[Mail]\r\n  MAPI =  1  \r\nQuoted=\"  spaced  \"\r\nSingle='x'\r\nHalf=\"open\r\n"
-                "Empty=\r\n[Other]\r\nMAPI=2\r\n");
+    Write("win.ini",
+          "; comment\r\n[Mail]\r\n  MAPI =  1  \r\nQuoted=\"  spaced  \"\r\nSingle='x'\r\nHalf=\"open\r\n"
+          "Empty=\r\n[Other]\r\nMAPI=2\r\n");
     EXPECT_EQ("1", Get("MAIL", "mapi"));
     EXPECT_EQ("  spaced  ", Get("mail", "quoted"));
     EXPECT_EQ("x", Get("mail", "single"));
@@ -91,13 +52,13 @@ TEST_F(ProfileTest, FindsSectionsAndKeysIgnoringCaseAndTrims) {
 // A section that appears twice is read as one: a key of the second is found too, so a
 // value appended by another writer is not lost.
 TEST_F(ProfileTest, ASectionThatAppearsTwiceIsReadAsOne) {
-    WriteWinIni("WIN.INI", "[Mail]\r\nMAPI=1\r\n[Other]\r\nMAPI=2\r\n[mail]\r\nLater=3\r\n");
+    Write("WIN.INI", "[Mail]\r\nMAPI=1\r\n[Other]\r\nMAPI=2\r\n[mail]\r\nLater=3\r\n");
     EXPECT_EQ("1", Get("MAIL", "mapi"));
     EXPECT_EQ("3", Get("MAIL", "Later"));
 }
 
 TEST_F(ProfileTest, MissingKeyOrFileGivesTheDefaultWithoutTrailingBlanks) {
-    WriteWinIni("WIN.INI", "[mail]\nMAPI=1\n");
+    Write("WIN.INI", "[mail]\nMAPI=1\n");
     SetLastError(0);
     EXPECT_EQ("0", Get("mail", "absent", "0  "));
     // Windows reports a missing key as ERROR_FILE_NOT_FOUND; Wine leaves the last error alone.
@@ -110,7 +71,7 @@ TEST_F(ProfileTest, MissingKeyOrFileGivesTheDefaultWithoutTrailingBlanks) {
 }
 
 TEST_F(ProfileTest, TruncatesToTheBufferWithThePlatformCounts) {
-    WriteWinIni("WIN.INI", "[s]\nkey=abcdef\nk2=v\n[t]\n");
+    Write("WIN.INI", "[s]\nkey=abcdef\nk2=v\n[t]\n");
     DWORD n = 0;
     EXPECT_EQ("abc", Get("s", "key", "", 4, &n));
     EXPECT_EQ(3u, n);
@@ -149,17 +110,17 @@ TEST_F(ProfileTest, BareNamesLiveInTheWindowsDirectoryMatchedIgnoringCase) {
 }
 
 TEST_F(ProfileTest, WritesKeepOtherLinesAndDeleteKeysAndSections) {
-    WriteWinIni("WIN.INI", "; keep me\r\n[mail]\r\nMAPI=0\r\nOther=1\r\n\r\n[fonts]\r\nArial=arial.ttf\r\n");
+    Write("WIN.INI", "; keep me\r\n[mail]\r\nMAPI=0\r\nOther=1\r\n\r\n[fonts]\r\nArial=arial.ttf\r\n");
     // An existing key keeps its spelling; only its value changes.
     ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "mapi", "1", Ini("win.ini").c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("mail", "New", "v", Ini("WIN.INI").c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("added", "k", "x", Ini("WIN.INI").c_str()));
     EXPECT_EQ(AsWritten("; keep me\r\n[mail]\r\nMAPI=1\r\nOther=1\r\nNew=v\r\n\r\n[fonts]\r\nArial=arial.ttf\r\n"
                         "[added]\r\nk=x\r\n"),
-              ReadWinIni("WIN.INI"));
+              Read("WIN.INI"));
     ASSERT_TRUE(WritePrivateProfileStringA("mail", "Other", nullptr, Ini("WIN.INI").c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("fonts", nullptr, nullptr, Ini("WIN.INI").c_str()));
-    EXPECT_EQ(AsWritten("; keep me\r\n[mail]\r\nMAPI=1\r\nNew=v\r\n\r\n[added]\r\nk=x\r\n"), ReadWinIni("WIN.INI"));
+    EXPECT_EQ(AsWritten("; keep me\r\n[mail]\r\nMAPI=1\r\nNew=v\r\n\r\n[added]\r\nk=x\r\n"), Read("WIN.INI"));
 }
 
 TEST_F(ProfileTest, WriteCreatesTheFile) {
@@ -171,18 +132,18 @@ TEST_F(ProfileTest, WriteCreatesTheFile) {
 #endif
     ASSERT_TRUE(WritePrivateProfileStringA("MAIL", "MAPI", "1", Ini("WIN.INI").c_str()));
     EXPECT_EQ("1", Get("MAIL", "MAPI"));
-    EXPECT_EQ("[MAIL]\r\nMAPI=1\r\n", ReadWinIni("WIN.INI"));
+    EXPECT_EQ("[MAIL]\r\nMAPI=1\r\n", Read("WIN.INI"));
 }
 
 // A line break in a section, key or value would add lines of the caller's choosing.
 TEST_F(ProfileTest, WritesRefuseLineBreaks) {
-    WriteWinIni("WIN.INI", "[MAIL]\r\nMAPI=1\r\n");
+    Write("WIN.INI", "[MAIL]\r\nMAPI=1\r\n");
     SetLastError(0);
     EXPECT_FALSE(WritePrivateProfileStringA("MAIL", "MAPI", "1\r\n[evil]", Ini("WIN.INI").c_str()));
     EXPECT_EQ(DWORD(ERROR_INVALID_PARAMETER), GetLastError());
     EXPECT_FALSE(WritePrivateProfileStringA("MA]\nIL", "k", "v", Ini("WIN.INI").c_str()));
     EXPECT_FALSE(WritePrivateProfileStringA("MAIL", "k\rx", "v", Ini("WIN.INI").c_str()));
-    EXPECT_EQ("[MAIL]\r\nMAPI=1\r\n", ReadWinIni("WIN.INI"));
+    EXPECT_EQ("[MAIL]\r\nMAPI=1\r\n", Read("WIN.INI"));
 }
 
 TEST_F(ProfileTest, Utf16FilesReadAndStayUtf16) {
@@ -190,10 +151,10 @@ TEST_F(ProfileTest, Utf16FilesReadAndStayUtf16) {
     std::u16string text = u"[Mail]\r\nName=Caf\u00e9\r\n";
     std::string bytes = "\xFF\xFE";
     for (char16_t c : text) bytes += char(c & 0xFF), bytes += char(c >> 8);
-    WriteWinIni("WIN.INI", bytes);
+    Write("WIN.INI", bytes);
     EXPECT_EQ("Caf\xC3\xA9", Get("mail", "name"));
     ASSERT_TRUE(WritePrivateProfileStringA("mail", "name", "Th\xC3\xA9", Ini("WIN.INI").c_str()));
-    std::string written = ReadWinIni("WIN.INI");
+    std::string written = Read("WIN.INI");
     ASSERT_GE(written.size(), 2u);
     EXPECT_EQ("\xFF\xFE", written.substr(0, 2));
     EXPECT_EQ("Th\xC3\xA9", Get("mail", "name"));
