@@ -1,22 +1,4 @@
-# Cross build for Windows x64 (PE32+), with Debian's mingw-w64 (posix thread model: the
-# library uses std::mutex). The mingw run-time is linked statically, so NavoTools.dll
-# and the test programs import system DLLs only.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for Windows x64 (PE32+) with Debian's mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(NAVOTOOLS_MINGW_TRIPLET x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${NAVOTOOLS_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${NAVOTOOLS_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${NAVOTOOLS_MINGW_TRIPLET}-windres)
-set(CMAKE_ASM_COMPILER ${NAVOTOOLS_MINGW_TRIPLET}-gcc-posix)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${NAVOTOOLS_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# libgcc, libstdc++ and winpthread linked in: -static makes the linker take the static
-# archive of each, while the system import libraries stay import libraries.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
