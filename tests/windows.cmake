@@ -146,20 +146,26 @@ foreach(dir IN LISTS test_dirs)
   endif()
 endforeach()
 
+# A run of the program of `folder` with a gtest filter, in a process started in `locale`
+# (Wine takes the user's locale and UI language from LC_ALL). A run where nothing passed,
+# because the locale did not take, fails, as does one whose output matches `fail_regex`.
+function(navotools_add_locale_run name folder filter locale fail_regex)
+  add_test(NAME ${name}.in_${locale} COMMAND navotools_${folder}_tests "--gtest_filter=${filter}")
+  set_tests_properties(${name}.in_${locale} PROPERTIES ENVIRONMENT "LC_ALL=${locale}.UTF-8"
+    PASS_REGULAR_EXPRESSION "PASSED  \\] [1-9]" FAIL_REGULAR_EXPRESSION "${fail_regex}")
+endfunction()
+
 # The resource DLL tests of the other user locales, each in a process started in it.
 if(NAVOTOOLS_RUN_TESTS AND TARGET navotools_resdll_tests)
   foreach(locale ko_KR fr_CA en_US fr_BE)
-    add_test(NAME ResourceDllLoader.in_${locale}
-      COMMAND navotools_resdll_tests "--gtest_filter=Locales/*:ResourceDllLoaderTest.CanadianFrench*")
-    # A run where nothing ran, because the locale did not take, fails.
-    set_tests_properties(ResourceDllLoader.in_${locale} PROPERTIES ENVIRONMENT "LC_ALL=${locale}.UTF-8"
-      PASS_REGULAR_EXPRESSION "PASSED  \\] [1-9]" FAIL_REGULAR_EXPRESSION "FAILED  \\]")
+    navotools_add_locale_run(ResourceDllLoader resdll "Locales/*:ResourceDllLoaderTest.CanadianFrench*" ${locale}
+      "FAILED  \\]")
   endforeach()
 endif()
 
 # Tests whose resource lookups need the Korean UI language. Wine's lookups follow the user's
 # UI language, fixed when the process starts (from LC_ALL), so these have a run of their own
-# in Korean; in the other runs they skip themselves.
+# in Korean; in the other runs they skip themselves. Each run holds one test, which must run.
 set(NAVOTOOLS_WINDOWS_KOREAN_RUNS
   "frame:StringTable.KoreanLacksOnlyTheMailRows"
   "mfc:CStringFormat.MessageById"
@@ -169,9 +175,7 @@ if(NAVOTOOLS_RUN_TESTS)
     string(REPLACE ":" ";" parts "${entry}")
     list(GET parts 0 folder)
     list(GET parts 1 filter)
-    add_test(NAME ${filter}.in_ko_KR COMMAND navotools_${folder}_tests "--gtest_filter=${filter}")
-    set_tests_properties(${filter}.in_ko_KR PROPERTIES ENVIRONMENT "LC_ALL=ko_KR.UTF-8"
-      PASS_REGULAR_EXPRESSION "PASSED  \\] [1-9]" FAIL_REGULAR_EXPRESSION "FAILED  \\]|SKIPPED \\]")
+    navotools_add_locale_run(${filter} ${folder} ${filter} ko_KR "FAILED  \\]|SKIPPED \\]")
   endforeach()
 endif()
 
