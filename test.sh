@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds NavoTools and runs every test: the unit and conformance suite, the same suite
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the installed package from a
-# consumer project and the example application, clang-tidy, and each fuzz target for a
-# short bounded time; then NavoTools.dll for Windows x64 with its conformance tests under
-# Wine, and the x86 DLL, built and checked. NAVOTOOLS_COVERAGE=1 adds the coverage report
-# (scripts/coverage.sh).
+# Builds NavoTools and runs every test: the unit and conformance suite, the installed
+# package (moved to another prefix: the tour, pkg-config and a consumer project), the
+# example application, the Debian packages (built, checked by lintian, their tool run),
+# clang-tidy, the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and
+# each fuzz target for a short bounded time; then NavoTools.dll for Windows x64 with its
+# conformance tests under Wine, and the x86 DLL, built and checked. NAVOTOOLS_COVERAGE=1
+# adds the coverage report (scripts/coverage.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/bootstrap.sh
+scripts/bootstrap.sh test
 
 fuzz_seconds=${NAVOTOOLS_FUZZ_SECONDS:-20}
 
@@ -16,9 +17,32 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 ctest --preset default
 
-echo "== installed package"
-rm -rf build/stage build/consumer
-cmake --install build/default --prefix "$PWD/build/stage" >/dev/null
+echo "== installed package, moved to another prefix"
+# Installed into one prefix and moved: everything must work from where it lies now. The
+# example application below uses the moved copy too.
+rm -rf build/stage build/stage-first build/consumer build/pkgconfig-check
+cmake --install build/default --prefix "$PWD/build/stage-first" >/dev/null
+mv build/stage-first build/stage
+run_tour() {  # TOOL [ENV...]: the tour passes every step, on a state directory of its own
+  local tool=$1 home log
+  shift
+  home=$(mktemp -d)
+  log="$home.log"
+  env "$@" NAVOTOOLS_HOME="$home" "$tool" tour >"$log" 2>&1 || { cat "$log"; echo "tour of $tool failed"; exit 1; }
+  ! grep -q '^\[FAIL\]' "$log" || { cat "$log"; echo "tour of $tool: a step failed"; exit 1; }
+  grep -c '^\[ ok \]' "$log" | sed "s|^|tour of $tool: |; s|\$| steps ok|"
+  rm -rf "$home" "$log"
+}
+run_tour build/stage/bin/navotools
+stage_pc="$PWD/build/stage/lib/pkgconfig"
+pc_flags=$(PKG_CONFIG_PATH="$stage_pc" pkg-config --cflags --libs NavoTools)
+case "$pc_flags" in *"$PWD/build/stage/"*) ;; *) echo "pkg-config: $pc_flags names no folder of the moved tree"; exit 1 ;; esac
+mkdir -p build/pkgconfig-check
+printf '#include <NavoTools.h>\nint main() { return GetSystemErrorMessage(2).IsEmpty() ? 1 : 0; }\n' >build/pkgconfig-check/main.cpp
+# shellcheck disable=SC2086 # the flags are words
+g++ -std=c++20 build/pkgconfig-check/main.cpp -o build/pkgconfig-check/main $pc_flags
+LD_LIBRARY_PATH="$PWD/build/stage/lib" build/pkgconfig-check/main
+echo "pkg-config --cflags --libs NavoTools: $pc_flags"
 cmake -S tests/package_consumer -B build/consumer -G Ninja -DCMAKE_PREFIX_PATH="$PWD/build/stage" >/dev/null
 cmake --build build/consumer >/dev/null
 build/consumer/consumer
@@ -46,6 +70,25 @@ expect_line build/example/en.txt 'User interface: English (ExampleEng.dll)'
 expect_line build/example/fr.txt 'Exemple NavoTools 2.03.17 fonctionne sous Windows 10.0 build 19045.'
 expect_line build/example/fr.txt 'Interface utilisateur : fran.*ais (ExampleFra.dll)'
 echo "example works in English and French"
+
+echo "== Debian packages"
+# dpkg-buildpackage writes the packages next to the source tree: it builds a copy of the
+# tree in build/deb/src, so that they land in build/deb.
+rm -rf build/deb
+mkdir -p build/deb/src
+tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C build/deb/src
+(cd build/deb/src && dpkg-buildpackage -us -uc -b) >build/deb/build.log 2>&1 || {
+  tail -n 60 build/deb/build.log; echo "dpkg-buildpackage failed (build/deb/build.log)"; exit 1; }
+lintian --fail-on error build/deb/*.changes | tee build/deb/lintian.log
+for package in libnavotools1 libnavotools-dev navotools; do
+  ls build/deb/${package}_*.deb >/dev/null
+done
+# Unpacked into a throw-away root; the tool runs from there, the library and its modules
+# found from where they lie.
+mkdir -p build/deb/root
+for deb in build/deb/*.deb; do dpkg -x "$deb" build/deb/root; done
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+run_tour build/deb/root/usr/bin/navotools LD_LIBRARY_PATH="$PWD/build/deb/root/usr/lib/$multiarch"
 
 echo "== static analysis (clang-tidy)"
 scripts/tidy.sh

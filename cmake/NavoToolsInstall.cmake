@@ -1,5 +1,6 @@
 # Install rules: the library, its headers, a CMake package (NavoTools::NavoTools) and a
-# pkg-config file.
+# pkg-config file. Nothing installed names the prefix: the tree works wherever it is moved
+# (the library finds its module folder from its own location).
 include(CMakePackageConfigHelpers)
 
 install(TARGETS NavoTools navotools
@@ -23,9 +24,15 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/NavoToolsConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NavoTools)
-# navotools_embed_resources for applications: the helper and its assembler template.
+# navotools_embed_resources and navotools_add_dll_startup for applications: the helpers,
+# the assembler template and the loader glue they compile into the application's modules.
 install(FILES cmake/NavoToolsResources.cmake cmake/embed_rsrc.S.in
+  compat/win32/crt/dll_startup_elf.cpp
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/NavoTools)
 
+# The pkg-config file names its folders relative to its own (${pcfiledir}), so that an
+# installed tree can move.
+file(RELATIVE_PATH NAVOTOOLS_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" NAVOTOOLS_PC_TO_PREFIX "${NAVOTOOLS_PC_TO_PREFIX}")
 configure_file(cmake/NavoTools.pc.in ${CMAKE_CURRENT_BINARY_DIR}/NavoTools.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/NavoTools.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -22,11 +22,18 @@ find_program(NAVOTOOLS_LLD_LINK NAMES lld-link lld-link-14)
 find_program(NAVOTOOLS_CLANG NAMES clang clang-14)
 
 set(NAVOTOOLS_RESOURCES_DIR ${CMAKE_CURRENT_LIST_DIR})
+# The loader glue: installed next to this file, or in the source tree's compat/win32/crt.
 if(WIN32)
-  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_mingw.cpp)
+  set(startup dll_startup_mingw.cpp)
 else()
-  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/dll_startup_elf.cpp)
+  set(startup dll_startup_elf.cpp)
 endif()
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/${startup})
+  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/${startup})
+else()
+  set(NAVOTOOLS_DLL_STARTUP_SOURCE ${CMAKE_CURRENT_LIST_DIR}/../compat/win32/crt/${startup})
+endif()
+unset(startup)
 
 # navotools_compile_rc(<file.rc> <out.dll> [MACHINE x64|x86] [INCLUDE_DIRS dir...]) makes a
 # resource-only PE image: PE32+ for x64 (the default), PE32 for x86.

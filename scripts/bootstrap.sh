@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing NavoTools needs, and only those
-# that are missing. Safe to run any number of times.
+# Installs the Debian packages NavoTools needs, and only those that are missing. Safe to
+# run any number of times.
+#
+#   scripts/bootstrap.sh run    building and running the library and the tool (./run.sh)
+#   scripts/bootstrap.sh test   the above, and everything the tests need (./test.sh; the
+#                               default)
 set -euo pipefail
 
-packages=(
+# Building and running the library and the tool.
+run_packages=(
   cmake ninja-build g++ pkg-config      # build
   llvm lld clang-14 clang               # llvm-rc, lld-link (resources), clang's preprocessor
-  libclang-rt-14-dev                    # libFuzzer and sanitizer runtimes for clang
   libicu-dev                            # locale data
   libsqlite3-dev                        # the registry store
+  libx11-dev                            # windows on Linux are X11 windows
+)
+
+# Testing, analysis and the Windows build.
+test_packages=(
+  libclang-rt-14-dev                    # libFuzzer and sanitizer runtimes for clang
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks
-  libx11-dev                            # windows on Linux are X11 windows
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
   python3                               # tests: Python's email package reads the mail we write
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows DLL (x64 and x86)
@@ -20,7 +29,14 @@ packages=(
   wine wine64                           # the Windows tests run under Wine 64-bit
   clang-tidy                            # static analysis (scripts/tidy.sh)
   gcovr                                 # coverage reports (scripts/coverage.sh)
+  debhelper dpkg-dev lintian fakeroot   # the Debian packages, built and checked
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -116,15 +116,14 @@ DWORD OpenVersionFile(const char* name, MappedFile& file) {
         DWORD error = file.Open(path);
         if (error != ERROR_FILE_NOT_FOUND) return error;
         DWORD searchError = ERROR_SUCCESS;
-        std::string found = SearchModuleFile(name, searchError);
+        std::string found = SearchModuleFile(name, searchError, ModuleUse::Data);
         return found.empty() ? error : file.Open(found);
     }
     // The platform opens the file by its exact name in the application's folder and the
     // current folder before it asks the loader, which would add ".dll" to a name without
     // an extension.
-    std::vector<std::string> folders = ModuleSearchFolders();
-    for (size_t i = 0; i < folders.size() && i < 2; ++i) {
-        std::string path = folders[i] + "/" + name;
+    for (const std::string& folder : DataFileFolders()) {
+        std::string path = folder + "/" + name;
         struct stat st{};
         if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return file.Open(path);
     }
@@ -134,7 +133,7 @@ DWORD OpenVersionFile(const char* name, MappedFile& file) {
         if (n > 0 && n < sizeof path) return file.Open(path);
     }
     DWORD searchError = ERROR_SUCCESS;
-    std::string found = SearchModuleFile(name, searchError);
+    std::string found = SearchModuleFile(name, searchError, ModuleUse::Data);
     if (found.empty()) return searchError == ERROR_INVALID_PARAMETER ? DWORD(ERROR_FILENAME_EXCED_RANGE) : DWORD(ERROR_FILE_NOT_FOUND);
     return file.Open(found);
 }

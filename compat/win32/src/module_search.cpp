@@ -8,10 +8,16 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
+
+// The installed module folder relative to the library's folder (both as installed).
+#ifndef NAVOTOOLS_MODULE_SUBDIR
+#define NAVOTOOLS_MODULE_SUBDIR "navotools"
+#endif
 
 namespace navo::win32 {
 namespace {
@@ -51,8 +57,21 @@ std::string FindInFolder(const std::string& folder, const std::string& file) {
     return found;
 }
 
-std::string FindModuleInFolder(const std::string& folder, const std::string& file) {
+// Whether the file begins as a PE (MZ) image does.
+bool IsPeImage(const std::string& path) {
+    FILE* file = fopen(path.c_str(), "rbe");
+    if (!file) return false;
+    char magic[2] = {};
+    bool pe = fread(magic, 1, 2, file) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+    fclose(file);
+    return pe;
+}
+
+// `file` in `folder`, also as the Winelib file "`file`.so". Where code may not come from,
+// only a PE image is taken.
+std::string FindModuleInFolder(const std::string& folder, const std::string& file, bool dataOnly) {
     std::string found = FindInFolder(folder, file);
+    if (dataOnly) return !found.empty() && IsPeImage(found) ? found : std::string();
     if (found.empty()) found = FindInFolder(folder, file + ".so");
     return found;
 }
@@ -83,45 +102,87 @@ std::optional<std::string> CurrentDllDirectory() {
     return d.folder;
 }
 
-void AddFolder(std::vector<std::string>& folders, std::string folder) {
+void AddFolder(std::vector<ModuleSearchFolder>& folders, std::string folder, bool codeAllowed) {
     if (folder.empty()) return;
-    for (const std::string& f : folders)
-        if (f == folder) return;
-    folders.push_back(std::move(folder));
+    for (const ModuleSearchFolder& f : folders)
+        if (f.path == folder) return;
+    folders.push_back({std::move(folder), codeAllowed});
+}
+
+std::string ApplicationFolder() {
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? FolderOf(std::string(buffer, size_t(n))) : std::string();
+}
+
+std::string CurrentFolder() {
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+}
+
+// The folder of the object this code is linked into: libNavoTools.so, or the program
+// itself when it links the layer's objects directly.
+std::string LibraryFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&LibraryFolder), &info) && info.dli_fname &&
+        strchr(info.dli_fname, '/'))
+        return FolderOf(MakeAbsolute(info.dli_fname));
+    return {};
 }
 
 }  // namespace
 
-std::vector<std::string> ModuleSearchFolders() {
-    std::vector<std::string> folders;
-    char buffer[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n > 0) AddFolder(folders, FolderOf(std::string(buffer, size_t(n))));
-    // As on the platform, a folder set by SetDllDirectoryA (even an empty one) takes the
-    // current folder's place.
-    if (std::optional<std::string> dllDirectory = CurrentDllDirectory()) AddFolder(folders, *dllDirectory);
-    else if (getcwd(buffer, sizeof buffer)) AddFolder(folders, buffer);
+std::string InstalledModuleFolder() {
+    std::string library = LibraryFolder();
+    if (library.empty()) return {};
+    return JoinPath(library, NAVOTOOLS_MODULE_SUBDIR);
+}
+
+std::vector<ModuleSearchFolder> ModuleSearchOrder() {
+    std::vector<ModuleSearchFolder> folders;
+    AddFolder(folders, ApplicationFolder(), true);
+    // As on the platform, a folder set by SetDllDirectoryA comes right after the
+    // application's, and any setting (even an empty folder) takes the current folder out.
+    std::optional<std::string> dllDirectory = CurrentDllDirectory();
+    if (dllDirectory) AddFolder(folders, *dllDirectory, true);
     if (const char* list = getenv("NAVOTOOLS_LIBRARY_PATH")) {
         std::string rest = list;
         while (!rest.empty()) {
             size_t colon = rest.find(':');
-            AddFolder(folders, rest.substr(0, colon));
+            std::string entry = rest.substr(0, colon);
+            // A relative entry would name a folder under the current one.
+            if (!entry.empty() && entry[0] == '/') AddFolder(folders, entry, true);
             if (colon == std::string::npos) break;
             rest.erase(0, colon + 1);
         }
     }
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&ModuleSearchFolders), &info) && info.dli_fname &&
-        strchr(info.dli_fname, '/'))
-        AddFolder(folders, FolderOf(MakeAbsolute(info.dli_fname)));
-#ifdef NAVOTOOLS_MODULE_DIR
-    AddFolder(folders, NAVOTOOLS_MODULE_DIR);
-#endif
+    AddFolder(folders, LibraryFolder(), true);
+    AddFolder(folders, InstalledModuleFolder(), true);
+    // The platform's safe search puts the current folder after the system's folders; here
+    // it comes last and holds data only.
+    if (!dllDirectory) AddFolder(folders, CurrentFolder(), false);
     return folders;
 }
 
-std::string SearchModuleFile(const char* name, DWORD& error) {
+std::vector<std::string> ModuleSearchFolders() {
+    std::vector<std::string> paths;
+    for (ModuleSearchFolder& folder : ModuleSearchOrder()) paths.push_back(std::move(folder.path));
+    return paths;
+}
+
+std::vector<std::string> DataFileFolders() {
+    std::vector<std::string> folders;
+    std::string application = ApplicationFolder();
+    if (!application.empty()) folders.push_back(application);
+    std::optional<std::string> dllDirectory = CurrentDllDirectory();
+    std::string second = dllDirectory ? *dllDirectory : CurrentFolder();
+    if (!second.empty() && second != application) folders.push_back(second);
+    return folders;
+}
+
+std::string SearchModuleFile(const char* name, DWORD& error, ModuleUse use, bool* dataOnly) {
     error = ERROR_SUCCESS;
+    if (dataOnly) *dataOnly = false;
     if (!name || !*name || strlen(name) >= PATH_MAX) {
         error = ERROR_INVALID_PARAMETER;
         return {};
@@ -141,11 +202,14 @@ std::string SearchModuleFile(const char* name, DWORD& error) {
 
     std::string found;
     if (slash != std::string::npos) {
-        found = FindModuleInFolder(slash == 0 ? "/" : wanted.substr(0, slash), file);
+        found = FindModuleInFolder(slash == 0 ? "/" : wanted.substr(0, slash), file, false);
     } else {
-        for (const std::string& folder : ModuleSearchFolders()) {
-            found = FindModuleInFolder(folder, file);
-            if (!found.empty()) break;
+        for (const ModuleSearchFolder& folder : ModuleSearchOrder()) {
+            bool restricted = use == ModuleUse::Code && !folder.codeAllowed;
+            found = FindModuleInFolder(folder.path, file, restricted);
+            if (found.empty()) continue;
+            if (dataOnly) *dataOnly = !folder.codeAllowed;
+            break;
         }
     }
     if (found.empty()) {

@@ -432,7 +432,8 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
         if (HMODULE loaded = AddReference(t, fileName, {})) return loaded;
     }
     DWORD error = ERROR_SUCCESS;
-    std::string path = SearchModuleFile(fileName, error);
+    bool dataOnly = false;  // found in the current folder: never run as code
+    std::string path = SearchModuleFile(fileName, error, ModuleUse::Code, &dataOnly);
     if (path.empty()) {
         SetLastError(error);
         return nullptr;
@@ -445,7 +446,9 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
     switch (SniffFormat(path)) {
         case FileFormat::Missing: SetLastError(ERROR_MOD_NOT_FOUND); return nullptr;
         case FileFormat::Pe: return LoadPeImage(path);
-        case FileFormat::Elf: return LoadElfObject(path);
+        case FileFormat::Elf:
+            if (dataOnly) break;
+            return LoadElfObject(path);
         case FileFormat::Other: break;
     }
     SetLastError(ERROR_BAD_EXE_FORMAT);
