@@ -29,7 +29,7 @@ test_packages=(
   wine wine64                           # the Windows tests run under Wine 64-bit
   clang-tidy                            # static analysis (scripts/tidy.sh)
   gcovr                                 # coverage reports (scripts/coverage.sh)
-  debhelper dpkg-dev lintian fakeroot   # the Debian packages, built and checked
+  debhelper dpkg-dev lintian            # the Debian packages, built and checked
 )
 
 case "${1:-test}" in
