@@ -107,6 +107,7 @@ if(NAVOTOOLS_WINE)
     set(NAVOTOOLS_RUN_TESTS ON)
   else()
     string(STRIP "${wine_error}" wine_error)
+    string(REPLACE "'" "" wine_error "${wine_error}")  # quoted in the test's command below
     set(NAVOTOOLS_NOT_RUN_REASON "${NAVOTOOLS_WINE} does not run on this machine (${wine_result}: ${wine_error})")
   endif()
 elseif(DEFINED wine_package)
