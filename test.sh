@@ -89,17 +89,16 @@ windows_example() {  # PRESET TOOLCHAIN WINE
       >"$dir/$locale.raw" || { cat "$dir/$locale.raw"; echo "example ($preset) failed in $locale"; exit 1; }
     tr -d '\r' <"$dir/$locale.raw" >"$dir/$locale.txt"
   done
-  export LC_ALL=C  # the French text is in the ANSI code page, whatever the shell's locale
-  expect_line "$dir/en_US.txt" 'NavoTools Example 2.03.17 is running on Windows [0-9]*\.[0-9]* build [0-9]*\.'
-  expect_line "$dir/en_US.txt" '| Details: \[0x0000007E\] .*'
-  expect_line "$dir/en_US.txt" 'Reading the binary value Placement as text: CNotSupportedException caught'
-  expect_line "$dir/en_US.txt" 'User interface: English (ExampleEng.dll)'
-  expect_line "$dir/en_US.txt" 'every step worked'
-  expect_line "$dir/fr_FR.txt" 'Exemple NavoTools 2.03.17 fonctionne sous Windows [0-9]*\.[0-9]* build [0-9]*\.'
-  expect_line "$dir/fr_FR.txt" 'Reading the binary value Placement as text: CNotSupportedException caught'
-  expect_line "$dir/fr_FR.txt" 'Interface utilisateur : fran.*ais (ExampleFra.dll)'
-  expect_line "$dir/fr_FR.txt" 'every step worked'
-  unset LC_ALL
+  # The French text is in the ANSI code page, whatever the shell's locale: grep in C.
+  LC_ALL=C expect_line "$dir/en_US.txt" 'NavoTools Example 2.03.17 is running on Windows [0-9]*\.[0-9]* build [0-9]*\.'
+  LC_ALL=C expect_line "$dir/en_US.txt" '| Details: \[0x0000007E\] .*'
+  LC_ALL=C expect_line "$dir/en_US.txt" 'Reading the binary value Placement as text: CNotSupportedException caught'
+  LC_ALL=C expect_line "$dir/en_US.txt" 'User interface: English (ExampleEng.dll)'
+  LC_ALL=C expect_line "$dir/en_US.txt" 'every step worked'
+  LC_ALL=C expect_line "$dir/fr_FR.txt" 'Exemple NavoTools 2.03.17 fonctionne sous Windows [0-9]*\.[0-9]* build [0-9]*\.'
+  LC_ALL=C expect_line "$dir/fr_FR.txt" 'Reading the binary value Placement as text: CNotSupportedException caught'
+  LC_ALL=C expect_line "$dir/fr_FR.txt" 'Interface utilisateur : fran.*ais (ExampleFra.dll)'
+  LC_ALL=C expect_line "$dir/fr_FR.txt" 'every step worked'
   echo "example ($preset) works under Wine in English and French"
 }
 
