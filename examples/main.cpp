@@ -108,6 +108,21 @@ BOOL CExampleApp::InitInstance() {
         FreeLibrary(module);
     }
 
+    // An exception of the library: the registry wrapper reads text and numbers, and throws
+    // MFC's not-supported exception for a value of another type. The handler owns the
+    // exception object and deletes it.
+    CWinRegistry settings(HKEY_CURRENT_USER, "Software\\NavoTools Example");
+    Check(settings.SetStrValue("Placement", "0 0 640 480", REG_BINARY) == ERROR_SUCCESS, "a binary value is stored");
+    try {
+        CString placement;
+        settings.GetStrValue("Placement", placement);
+        Check(false, "reading a binary value as text throws");
+    } catch (CNotSupportedException* e) {
+        printf("Reading the binary value Placement as text: %s caught\n", e->GetRuntimeClass()->m_lpszClassName);
+        e->Delete();
+    }
+    Check(settings.DeleteKey() == ERROR_SUCCESS, "the example's registry key is removed");
+
     // Internet descriptions and web escaping.
     printf("HTTP 404: %s\n", static_cast<LPCSTR>(GetHttpStatusCodeDescription(404)));
     printf("WinInet 12007: %s\n", static_cast<LPCSTR>(GetWinInetErrorDescription(12007)));

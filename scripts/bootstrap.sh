@@ -27,6 +27,7 @@ test_packages=(
   mingw-w64-tools                       # Windows build helpers (widl, gendef)
   googletest                            # GoogleTest sources, built for Windows
   wine wine64                           # the Windows tests run under Wine 64-bit
+  wine32:i386                           # and the x86 ones under Wine 32-bit (i386 architecture)
   clang-tidy                            # static analysis (scripts/tidy.sh)
   gcovr                                 # coverage reports (scripts/coverage.sh)
   debhelper dpkg-dev lintian            # the Debian packages, built and checked
@@ -53,5 +54,8 @@ echo "bootstrap: installing ${missing[*]}" >&2
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -2,7 +2,13 @@
 # and linked by lld-link, as the project's modules are, and ELF modules built as DLLs.
 # They land in the tests' binary directory (NAVOTOOLS_TEST_BINARY_DIR).
 
-# name: script [machine]; PE32+ unless x86 is given.
+# name: script [machine]; the machine of the programs that load them unless given: PE32+
+# on Linux and for Windows x64, PE32 for Windows x86 (a 32-bit process loads no PE32+
+# image, not even one without code). On x86 the "32" fixtures are PE32 like the others.
+set(fixture_machine x64)
+if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(fixture_machine x86)
+endif()
 set(NAVOTOOLS_PE_FIXTURES
   "strings_by_language:strings_by_language"
   "named_resources:named_resources"
@@ -19,7 +25,7 @@ foreach(entry IN LISTS NAVOTOOLS_PE_FIXTURES)
   list(GET parts 0 out_name)
   list(GET parts 1 script)
   list(LENGTH parts count)
-  set(machine x64)
+  set(machine ${fixture_machine})
   if(count GREATER 2)
     list(GET parts 2 machine)
   endif()

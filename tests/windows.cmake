@@ -1,6 +1,6 @@
-# The test programs of the Windows build (mingw-w64). The x64 programs run under Wine
-# through CTest (CMAKE_CROSSCOMPILING_EMULATOR); the x86 build is compiled, and its DLL is
-# checked by tests/windows_artefact_checks.cmake from the Linux build.
+# The test programs of the Windows build (mingw-w64), x64 and x86. They run under Wine
+# through CTest (CMAKE_CROSSCOMPILING_EMULATOR), x64 programs under Wine 64-bit and x86 ones
+# under Wine 32-bit; tests/windows_artefact_checks.sh checks the DLL itself.
 #
 # The same folders and files as on Linux, with the tests that are Linux-specific by nature
 # left out, each with its reason. Tests where Wine departs from the platform skip
@@ -82,16 +82,44 @@ foreach(entry IN LISTS NAVOTOOLS_WINDOWS_SKIPPED_TESTS)
 endforeach()
 list(JOIN negative_filter ":" negative_filter)
 
-# x64 programs run under Wine 64-bit, in a prefix of the build tree that tests/wine_run.sh
-# creates on first use. x86 programs are not run: this machine's kernel runs no 32-bit code.
+# The programs run under Wine, in a prefix of the build tree that tests/wine_run.sh creates
+# on first use: x64 programs under Wine 64-bit, x86 programs under Wine 32-bit (Debian's
+# wine32:i386, beside wine64 in one WoW64 installation). Wine 32-bit is itself a 32-bit
+# Linux program: where the kernel runs none (i386 execve fails with "Exec format error"),
+# the x86 programs are built, and one test says why they are not run.
 set(NAVOTOOLS_RUN_TESTS OFF)
+set(NAVOTOOLS_NOT_RUN_REASON)
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
-  find_program(NAVOTOOLS_WINE NAMES wine64 wine PATHS /usr/lib/wine)
-  if(NAVOTOOLS_WINE)
+  find_program(NAVOTOOLS_WINE NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  find_program(NAVOTOOLS_WINE NAMES wine64 wine)
+  set(wine_package "wine64")
+elseif(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  # The 32-bit loader itself, not /usr/bin/wine, which would fall back to wine64.
+  find_program(NAVOTOOLS_WINE NAMES wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  set(wine_package "wine32:i386")
+endif()
+if(NAVOTOOLS_WINE)
+  # Through bash, which tells a binary the kernel refuses from a script (exec would run it
+  # as one).
+  execute_process(COMMAND bash -c "\"$0\" --version" ${NAVOTOOLS_WINE} RESULT_VARIABLE wine_result
+    OUTPUT_QUIET ERROR_VARIABLE wine_error TIMEOUT 60)
+  if(wine_result EQUAL 0)
     set(NAVOTOOLS_RUN_TESTS ON)
   else()
-    message(WARNING "wine64 not found: the Windows tests are built but not run")
+    string(STRIP "${wine_error}" wine_error)
+    string(REPLACE "'" "" wine_error "${wine_error}")  # quoted in the test's command below
+    set(NAVOTOOLS_NOT_RUN_REASON "${NAVOTOOLS_WINE} does not run on this machine (${wine_result}: ${wine_error})")
   endif()
+elseif(DEFINED wine_package)
+  set(NAVOTOOLS_NOT_RUN_REASON "Wine is not installed (Debian package ${wine_package})")
+endif()
+if(NAVOTOOLS_NOT_RUN_REASON)
+  message(WARNING "The Windows tests are built but not run: ${NAVOTOOLS_NOT_RUN_REASON}")
+  # A test that shows the reason among the skipped ones, and fails once Wine runs here, so
+  # that a build configured without it is configured again.
+  add_test(NAME Wine.RunsTheTestPrograms COMMAND bash -c
+    "if '${NAVOTOOLS_WINE}' --version >/dev/null 2>&1; then echo 'Wine runs here now: configure again to run the tests'; exit 1; fi; echo 'skipped: the test programs are built but not run: ${NAVOTOOLS_NOT_RUN_REASON}'; exit 77")
+  set_tests_properties(Wine.RunsTheTestPrograms PROPERTIES SKIP_RETURN_CODE 77)
 endif()
 
 file(GLOB test_dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
@@ -115,7 +143,9 @@ foreach(dir IN LISTS test_dirs)
   target_compile_options(${exe} PRIVATE -include ${CMAKE_CURRENT_SOURCE_DIR}/support/windows_shims.h)
   if(name STREQUAL "win32")
     # The platform's API itself: these tests link the system libraries, not NavoTools.
+    # (They still need the x86 build's run-time DLLs, which its build puts beside them.)
     target_link_libraries(${exe} PRIVATE navo_win32 gtest_main gmock)
+    add_dependencies(${exe} NavoTools)
   else()
     target_link_libraries(${exe} PRIVATE NavoTools gtest_main gmock)
   endif()

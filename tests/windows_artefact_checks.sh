@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Checks of a Windows NavoTools.dll that is built but not run here (the x86 one):
+# Checks of a Windows NavoTools.dll as it ships:
 #   windows_artefact_checks.sh DLL MACHINE NAVOTOOLS
 # MACHINE is i686 or x86_64 (which objdump reads it and which PE format it must be);
 # NAVOTOOLS is the Linux command-line tool, which reads PE files' resources.
 # The DLL must be of the right format, export the library's interface, hold the string
-# table in 1033 and 1042 and the version block 1.0.0.4, and import system DLLs only.
+# table in 1033 and 1042 and the version block 1.0.0.4, and import what its architecture's
+# way of linking the C++ run-time gives (cmake/toolchains/mingw-common.cmake): system DLLs
+# only on x64; on x86 the shared run-time as well, which must lie beside it.
 set -euo pipefail
 dll=$1
 machine=$2
@@ -44,13 +46,34 @@ for symbol in \
   grep -q "\] $symbol\(@[0-9]*\)\?$" <<<"$exports" && pass "exports $symbol" || fail "does not export $symbol"
 done
 
-# Imports: system DLLs only (the mingw run-time is linked in).
-allowed="ADVAPI32.dll KERNEL32.dll msvcrt.dll ole32.dll SHELL32.dll SHLWAPI.dll USER32.dll VERSION.dll"
+# Imports: system DLLs, and on x86 the shared C++ run-time (DWARF-2 unwinding: one unwinder
+# for every module, so that exceptions cross from the DLL to the application).
+system="ADVAPI32.dll KERNEL32.dll msvcrt.dll ole32.dll SHELL32.dll SHLWAPI.dll USER32.dll VERSION.dll"
+case $machine in
+  i686) runtime="libgcc_s_dw2-1.dll libstdc++-6.dll libwinpthread-1.dll" ;;
+  x86_64) runtime="" ;;
+esac
 imports=$(grep 'DLL Name:' <<<"$headers" | awk '{print $3}')
 for name in $imports; do
-  if grep -qiw -- "$name" <<<"$allowed"; then pass "imports $name"; else fail "imports $name, not a system DLL"; fi
+  if grep -qiw -- "$name" <<<"$system"; then pass "imports $name"
+  elif grep -qiwF -- "$name" <<<"$runtime"; then pass "imports $name (the shared run-time)"
+  else fail "imports $name, neither a system DLL nor the run-time of $machine"; fi
 done
-grep -qi 'libstdc++\|libgcc\|libwinpthread' <<<"$imports" && fail "imports the mingw run-time"
+for name in $runtime; do
+  grep -qixF -- "$name" <<<"$imports" || [ "$name" = libwinpthread-1.dll ] \
+    || fail "does not import $name: the run-time is linked in, and exceptions cannot leave the DLL"
+  if [ -f "$(dirname "$dll")/$name" ]; then pass "$name ships beside it"; else fail "$name is not beside it"; fi
+  # The run-time's own imports are system DLLs or the run-time itself.
+  if [ -f "$(dirname "$dll")/$name" ]; then
+    for dep in $("$objdump" -p "$(dirname "$dll")/$name" | grep 'DLL Name:' | awk '{print $3}'); do
+      grep -qiw -- "$dep" <<<"$system" || grep -qiwF -- "$dep" <<<"$runtime" \
+        || fail "$name imports $dep, which does not ship"
+    done
+  fi
+done
+if [ -z "$runtime" ]; then
+  ! grep -qi 'libstdc++\|libgcc\|libwinpthread' <<<"$imports" || fail "imports the mingw run-time"
+fi
 
 # Resources, read back by the Linux tool: every string block in both languages, the
 # version block, and the version numbers.

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs a Windows test program under Wine: wine_run.sh WINE PREFIX PROGRAM [ARGS...].
-# The prefix lives in the build tree and is created on first use (wineboot -i), once even
-# when several tests start at the same time.
+# WINE is the loader of the program's architecture: wine64 for x64 programs, the 32-bit
+# loader (Debian's wine32:i386) for x86 ones. The prefix lives in the build tree and is
+# created on first use (wineboot -i, by that same loader), once even when several tests
+# start at the same time.
 set -e
 wine=$1
 prefix=$2
@@ -19,7 +21,7 @@ if [ ! -f "$prefix/.navotools-ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   export NAVOTOOLS_WINE="$wine"
   flock "$prefix.lock" sh -c '[ -f "$WINEPREFIX/.navotools-ready" ] || {
-    wineboot -i >/dev/null 2>&1 &&
+    "$NAVOTOOLS_WINE" wineboot -i >/dev/null 2>&1 &&
     "$NAVOTOOLS_WINE" reg add "HKCU\\Software\\Wine\\Drivers" /v Graphics /d null /f >/dev/null 2>&1 &&
     wineserver -w && touch "$WINEPREFIX/.navotools-ready"; }'
 fi

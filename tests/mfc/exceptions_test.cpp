@@ -67,6 +67,48 @@ TEST(ExceptionOwnership, NotSupportedIsCaughtAsCException) {
     EXPECT_TRUE(caught);
 }
 
+// An exception thrown inside the library reaches the program's handlers whichever way they
+// name it (on Windows x86 this takes one unwinder for both modules: the shared run-time).
+template <class T>
+void ExpectCaughtEveryWay(void (*thrower)(), CRuntimeClass* type) {
+    int caught = 0;
+    try {
+        thrower();
+    } catch (T* e) {
+        caught += e->IsKindOf(type) ? 1 : 0;
+        e->Delete();
+    }
+    try {
+        thrower();
+    } catch (CException* e) {
+        caught += e->IsKindOf(type) ? 1 : 0;
+        e->Delete();
+    }
+    try {
+        thrower();
+    } catch (CObject* e) {
+        caught += e->IsKindOf(type) ? 1 : 0;
+        static_cast<CException*>(e)->Delete();
+    }
+    try {
+        thrower();
+    } catch (...) {
+        ++caught;
+        try {
+            throw;
+        } catch (CException* e) {
+            e->Delete();
+        }
+    }
+    EXPECT_EQ(caught, 4) << type->m_lpszClassName;
+}
+
+TEST(ExceptionOwnership, LibraryExceptionsAreCaughtByClassBaseObjectAndEllipsis) {
+    ExpectCaughtEveryWay<CNotSupportedException>(AfxThrowNotSupportedException, RUNTIME_CLASS(CNotSupportedException));
+    ExpectCaughtEveryWay<CMemoryException>(AfxThrowMemoryException, RUNTIME_CLASS(CMemoryException));
+    ExpectCaughtEveryWay<CInvalidArgException>(AfxThrowInvalidArgException, RUNTIME_CLASS(CInvalidArgException));
+}
+
 TEST(ExceptionRuntimeClass, HierarchyIsReported) {
     CNotSupportedException e;
     EXPECT_TRUE(e.IsKindOf(RUNTIME_CLASS(CException)));

@@ -54,8 +54,15 @@ TEST_F(Com, CreationFailures) {
     EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(object, nullptr);
     // The shell link is an in-process server only.
-    EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object),
-              REGDB_E_CLASSNOTREG);
+    HRESULT local = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, &object);
+#if defined(_WIN32)
+    // Wine looks for the class's LocalServer32 key in both registry views of a WoW64 prefix
+    // and answers REGDB_E_KEYMISSING when a view holds the class without it: always for an
+    // x86 process, for x64 once the prefix holds the 32-bit registrations. Windows answers
+    // REGDB_E_CLASSNOTREG.
+    if (RunningUnderWine() && local == REGDB_E_KEYMISSING) local = REGDB_E_CLASSNOTREG;
+#endif
+    EXPECT_EQ(local, REGDB_E_CLASSNOTREG);
     IUnknown* outer = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&outer)),
               S_OK);
