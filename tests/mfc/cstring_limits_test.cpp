@@ -17,31 +17,24 @@ namespace {
 constexpr int kHuge = 1100000000;  // two of them pass INT_MAX
 
 TEST(CStringLimits, SumsPastTheLargestLengthRaiseMemoryException) {
-    CString a, b;
+    CString a;
     a.GetBufferSetLength(kHuge);
-    b.GetBufferSetLength(kHuge);
-    CString small("x");
     struct Case {
         const char* what;
-        void (*run)(CString& a, const CString& b);
+        void (*run)(CString& a);
     };
     const Case cases[] = {
-        {"a + b", [](CString& x, const CString& y) { (void)(x + y); }},
-        {"b + a", [](CString& x, const CString& y) { (void)(y + x); }},
-        {"a += b", [](CString& x, const CString& y) { x += y; }},
-        {"Append", [](CString& x, const CString& y) { x.Append(y.GetString(), y.GetLength()); }},
+        {"a + a", [](CString& x) { (void)(x + x); }},
+        {"a += a", [](CString& x) { x += x; }},
+        {"Append", [](CString& x) { x.Append(x.GetString(), x.GetLength()); }},
     };
     for (const Case& c : cases) {
-        EXPECT_THROW(c.run(a, b), CMemoryException*) << c.what;
+        EXPECT_THROW(c.run(a), CMemoryException*) << c.what;
         EXPECT_EQ(a.GetLength(), kHuge) << c.what << " left the string as it was";
     }
     // A sum that fits still works.
-    CString sum = small + small;
-    EXPECT_EQ(sum, "xx");
-    CString longest;
-    longest.GetBufferSetLength(INT_MAX - 1);
-    EXPECT_THROW(longest += 'x', CMemoryException*);
-    EXPECT_THROW((void)(longest + small), CMemoryException*);
+    CString small("x");
+    EXPECT_EQ(small + small, "xx");
 }
 
 #if defined(__SANITIZE_ADDRESS__)

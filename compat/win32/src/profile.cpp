@@ -408,7 +408,13 @@ DWORD ReplaceFile(const std::string& path, const std::string& bytes) {
     if (!error && rename(temp.c_str(), path.c_str()) != 0) error = errno;
     if (!error) return ERROR_SUCCESS;
     unlink(temp.c_str());
-    return error == ENOSPC || error == EDQUOT ? DWORD(ERROR_DISK_FULL) : DWORD(ERROR_WRITE_FAULT);
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT: return ERROR_DISK_FULL;
+        case EACCES:
+        case EPERM: return ERROR_ACCESS_DENIED;  // a file of another user in a sticky folder
+        default: return ERROR_WRITE_FAULT;
+    }
 }
 
 // Copies a list of names, each terminated, and a final terminator, truncated to `size`:
