@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -107,6 +109,38 @@ TEST_F(WinExecTest, UnquotedNameWithBlanksTriesEachBlank) {
     EXPECT_TRUE(WaitFor([&] { return Exists("made"); }));
     // Quoted, the name is taken as it stands.
     EXPECT_EQ(WinExec(("\"" + dir_ + "/my\" tools/make x").c_str(), SW_SHOWNORMAL), 2u);
+}
+
+// Each blank after a name that leads to no program may end a longer name, yet trying them
+// stays linear in the line's length (64k blanks used to take seconds, 256 KiB half a
+// minute). A run that takes minutes is ended by the alarm.
+TEST_F(WinExecTest, ManyBlanksAfterAMissingProgramEndQuickly) {
+    alarm(60);
+    const std::string blanks(65536, ' ');
+    ASSERT_EQ(mkdir((dir_ + "/a" + std::string(200, ' ') + "b").c_str(), 0700), 0);
+    MakeFile("a" + std::string(200, ' ') + "b/make", "#!/bin/sh\ntouch \"$1\"\n", 0755);
+    std::string words;
+    while (words.size() < 256 * 1024) words += "w \t";
+    struct Case {
+        const char* what;
+        std::string line;
+        UINT result;
+    };
+    const Case cases[] = {
+        {"64k blanks after a bare name", "navo-no-such-program" + blanks + "x", 2},
+        {"64k blanks after a path", dir_ + "/missing" + blanks + "x", 2},
+        {"256 KiB of words and blanks", "navo-no-such-program " + words, 2},
+        {"a name with 200 blanks is still found", dir_ + "/a" + std::string(200, ' ') + "b/make " + dir_ + "/made",
+         33},
+    };
+    for (const Case& c : cases) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(WinExec(c.line.c_str(), SW_HIDE), c.result) << c.what;
+        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::cout << c.what << ": " << ms.count() << " ms\n";
+    }
+    EXPECT_TRUE(WaitFor([&] { return Exists("made"); }));
+    alarm(0);
 }
 
 // Children of this process that have ended but were not waited for.

@@ -192,4 +192,56 @@ TEST_F(RegFile, AnImportThatFailsChangesNothing) {
     EXPECT_EQ(NavoRegImportFileA((dir_ + "/none.reg").c_str(), nullptr, 0), ERROR_FILE_NOT_FOUND);
 }
 
+// Key names go into "[...]" lines: one with a line break would end its line there and
+// add keys and values of its own making. The export refuses such names (the platform
+// documents key names as printable characters) and writes nothing; names of any other
+// characters, and value names with line breaks (quoted), read back exactly.
+TEST_F(RegFile, ExportNeverWritesAFileThatImportsDifferently) {
+    const std::string injected =
+        "]\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run]\r\n"
+        "\"Updater\"=\"/tmp/evil.sh\"";
+    std::vector<navo::win32::regfile::ExportKey> keys = {{"HKEY_CURRENT_USER\\Software\\Victim\\" + injected, {}}};
+    std::string bytes, why;
+    EXPECT_EQ(navo::win32::regfile::FormatRegFile(keys, NAVO_REG_FORMAT_REGEDIT4, bytes, why), DWORD(ERROR_BADKEY));
+    EXPECT_NE(why.find("control character"), std::string::npos) << why;
+    for (char c : {'\t', '\x01', '\x1f', '\x7f'}) {
+        keys[0].path = std::string("HKEY_CURRENT_USER\\a") + c;
+        EXPECT_EQ(navo::win32::regfile::FormatRegFile(keys, NAVO_REG_FORMAT_REGEDIT5, bytes, why), DWORD(ERROR_BADKEY))
+            << int(c);
+    }
+
+    HKEY key;
+    const std::string victim = "Software\\Victim\\" + injected;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, victim.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+        RegCloseKey(key);
+        for (DWORD format : {DWORD(NAVO_REG_FORMAT_REGEDIT4), DWORD(NAVO_REG_FORMAT_REGEDIT5)}) {
+            const std::string file = dir_ + "/victim" + std::to_string(format) + ".reg";
+            EXPECT_EQ(NavoRegExportFileA(HKEY_CURRENT_USER, "Software\\Victim", file.c_str(), format),
+                      LSTATUS(ERROR_BADKEY));
+            EXPECT_FALSE(std::ifstream(file).good()) << "nothing is written";
+        }
+    }
+
+    const std::vector<std::string> odd = {"a]b]", "x]", " blanks ", "-dash", ";semi", "[open", "=eq", "\"q\"", "@"};
+    for (const std::string& name : odd) MakeKey(("Software\\Odd\\" + name).c_str());
+    const std::string breaking = "a\r\n[HKEY_CURRENT_USER\\Software\\Evil]\r\n";
+    Store("Software\\Odd", {{breaking, REG_SZ, std::string("v\r\n[HKEY_CURRENT_USER\\Software\\Evil2]") + '\0'}});
+    for (DWORD format : {DWORD(NAVO_REG_FORMAT_REGEDIT4), DWORD(NAVO_REG_FORMAT_REGEDIT5)}) {
+        SCOPED_TRACE(format);
+        const std::string file = dir_ + "/odd.reg";
+        ASSERT_EQ(NavoRegExportFileA(HKEY_CURRENT_USER, "Software\\Odd", file.c_str(), format), ERROR_SUCCESS);
+        ASSERT_EQ(SHDeleteKeyA(HKEY_CURRENT_USER, "Software\\Odd"), ERROR_SUCCESS);
+        char message[200] = "";
+        ASSERT_EQ(NavoRegImportFileA(file.c_str(), message, sizeof message), ERROR_SUCCESS) << message;
+        for (const std::string& name : odd) EXPECT_EQ(Open(("Software\\Odd\\" + name).c_str()), ERROR_SUCCESS) << name;
+        std::vector<Value> back = Load("Software\\Odd");
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0].name, breaking);
+        EXPECT_EQ(Open("Software\\Evil"), ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(Open("Software\\Evil2"), ERROR_FILE_NOT_FOUND);
+    }
+    EXPECT_EQ(Open("Software\\Microsoft\\Windows\\CurrentVersion\\Run"), ERROR_FILE_NOT_FOUND);
+}
+
 }  // namespace

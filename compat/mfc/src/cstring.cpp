@@ -21,9 +21,17 @@ namespace {
 
 char g_empty[1] = {0};
 
+// Lengths are ints of at most INT_MAX - 1 (room for the terminator). Every sum of lengths
+// goes through these, which raise CMemoryException where the sum would not fit, before
+// anything is added: no length ever overflows.
 int CheckedLength(size_t n) {
     if (n > size_t(INT_MAX - 1)) AfxThrowMemoryException();
     return int(n);
+}
+
+int CheckedSum(int a, int b) {
+    if (a < 0 || b < 0 || a > INT_MAX - 1 - b) AfxThrowMemoryException();
+    return a + b;
 }
 
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -123,10 +131,10 @@ void CString::Empty() noexcept {
 
 // Makes room for `capacity` bytes and a terminator, keeping the contents.
 void CString::Reserve(int capacity) {
-    if (capacity <= m_nAlloc) return;
     if (capacity < 0 || capacity > INT_MAX - 1) AfxThrowMemoryException();
+    if (capacity <= m_nAlloc) return;
     // Grow geometrically so that repeated appends stay linear.
-    long long grown = m_nAlloc + (m_nAlloc >> 1);
+    long long grown = static_cast<long long>(m_nAlloc) + (m_nAlloc >> 1);
     int target = capacity;
     if (m_nAlloc && grown > capacity) target = grown > INT_MAX - 1 ? INT_MAX - 1 : int(grown);
     char* data = static_cast<char*>(m_nAlloc ? realloc(m_pchData, size_t(target) + 1) : malloc(size_t(target) + 1));
@@ -163,8 +171,7 @@ void CString::Assign(LPCSTR text, int length) {
 
 void CString::Append(LPCSTR text, int length) {
     if (!text || length <= 0) return;
-    if (length > INT_MAX - 1 - m_nLength) AfxThrowMemoryException();
-    if (m_nLength + length > m_nAlloc) {
+    if (CheckedSum(m_nLength, length) > m_nAlloc) {
         // Appending a piece of this very string: keep an offset across the reallocation.
         bool inside = m_nAlloc && text >= m_pchData && text < m_pchData + m_nLength;
         ptrdiff_t offset = text - m_pchData;
@@ -177,7 +184,7 @@ void CString::Append(LPCSTR text, int length) {
 }
 
 void CString::AppendChar(char ch) {
-    if (m_nLength + 1 > m_nAlloc) Reserve(m_nLength + 1);
+    if (m_nLength >= m_nAlloc) Reserve(CheckedSum(m_nLength, 1));
     m_pchData[m_nLength++] = ch;
     m_pchData[m_nLength] = 0;
 }
@@ -264,8 +271,7 @@ int CString::Insert(int index, LPCSTR text) {
     if (index > m_nLength) index = m_nLength;
     int n = piece.m_nLength;
     if (n == 0) return m_nLength;
-    if (n > INT_MAX - 1 - m_nLength) AfxThrowMemoryException();
-    Reserve(m_nLength + n);
+    Reserve(CheckedSum(m_nLength, n));
     memmove(m_pchData + index + n, m_pchData + index, size_t(m_nLength - index) + 1);
     memcpy(m_pchData + index, piece.m_pchData, size_t(n));
     m_nLength += n;
@@ -284,7 +290,7 @@ int CString::Replace(char oldCh, char newCh) {
 
 int CString::Replace(LPCSTR oldText, LPCSTR newText) {
     if (!oldText || !*oldText) return 0;
-    int oldLen = int(strlen(oldText));
+    int oldLen = CheckedLength(strlen(oldText));
     CString result;
     int count = 0, pos = 0;
     for (int hit; (hit = Find(oldText, pos)) >= 0; pos = hit + oldLen) {
@@ -493,7 +499,7 @@ void CString::FormatMessageV(LPCSTR format, va_list* args) {
                 AfxThrowInvalidArgException();
             }
             try {
-                result.Append(text, int(n));
+                result.Append(text, CheckedLength(n));
             } catch (...) {
                 LocalFree(text);
                 throw;
@@ -580,11 +586,13 @@ void CString::FreeExtra() {
     }
 }
 
-void CString::Preallocate(int length) { Reserve(length); }
+void CString::Preallocate(int length) {
+    if (length > 0) Reserve(length);
+}
 
 CString AFXAPI operator+(const CString& a, const CString& b) {
     CString r;
-    r.Preallocate(a.GetLength() + b.GetLength());
+    r.Preallocate(CheckedSum(a.GetLength(), b.GetLength()));
     r.Append(a, a.GetLength());
     r.Append(b, b.GetLength());
     return r;

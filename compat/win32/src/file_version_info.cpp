@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "elf_sections.h"
+#include "file_read.h"
 #include "language_search.h"
 #include "module_search.h"
 #include "pe_image.h"
@@ -40,7 +41,7 @@ public:
     // ERROR_SUCCESS, or the platform's error for a file that cannot be opened. An empty
     // file maps to an empty view.
     DWORD Open(const std::string& path) {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = OpenRegularFile(path);  // a FIFO or a device is refused, not waited on
         if (fd < 0) return ErrorOfOpen(errno, path);
         struct stat st{};
         if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "file_read.h"
 #include "system_state.h"
 
 namespace {
@@ -114,15 +115,10 @@ bool ParseStateFile(std::string_view text, EmulatedRelease& release) {
     return true;
 }
 
+// The state file's text; false when it is missing, larger than the limit, or not a
+// regular file (a FIFO there is refused, not waited on).
 bool ReadStateFile(const std::string& path, std::string& text) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (!file) return false;
-    char buffer[kMaxStateFileBytes + 1];
-    size_t n = fread(buffer, 1, sizeof buffer, file);
-    bool ok = !ferror(file) && n <= kMaxStateFileBytes;
-    fclose(file);
-    if (ok) text.assign(buffer, n);
-    return ok;
+    return navo::win32::ReadFileBounded(path, kMaxStateFileBytes, text) == 0;
 }
 
 EmulatedRelease CurrentRelease() {

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -198,17 +199,29 @@ extern "C" UINT WINAPI WinExec(LPCSTR commandLine, UINT showCommand) {
         // An unquoted name with blanks: each further blank in turn may end the name, as
         // in "C:\Program Files\App\app.exe" -x. The first that leads to a program wins;
         // otherwise the error is that of the shortest name.
-        for (size_t blank = name.size(); blank < line.size(); ++blank) {
+        //
+        // Only names that can name a file are tried, so that the work stays linear in the
+        // length of the line however many blanks it holds: a name of PATH_MAX bytes or
+        // more gives a Linux path at least as long (a drive letter's folder is longer than
+        // the two characters it replaces), which no file has; and a name without a folder
+        // part, searched for in PATH, is one path component, of NAME_MAX bytes at most.
+        const bool namedFolder = NamesFolder(name);
+        size_t slash = line.find_first_of("/\\", name.size());
+        for (size_t blank = name.size(); blank < line.size() && blank < size_t(PATH_MAX); ++blank) {
             if (line[blank] != ' ' && line[blank] != '\t') continue;
             size_t end = line.find_first_of(" \t", blank + 1);
             if (end == std::string_view::npos) end = line.size();
-            std::string longer(line.substr(0, end));
-            Resolution r = Resolve(longer);
-            if (r.error == 0) {
-                found = r;
-                name = longer;
-                rest = line.substr(end);
-                break;
+            if (end >= size_t(PATH_MAX)) break;
+            bool bare = !namedFolder && (slash == std::string_view::npos || slash >= end);
+            if (!bare || end <= size_t(NAME_MAX)) {
+                std::string longer(line.substr(0, end));
+                Resolution r = Resolve(longer);
+                if (r.error == 0) {
+                    found = r;
+                    name = longer;
+                    rest = line.substr(end);
+                    break;
+                }
             }
             blank = end - 1;
         }

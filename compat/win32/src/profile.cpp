@@ -7,6 +7,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,32 +101,39 @@ std::string Utf8ToUtf16(std::string_view text) {
 
 }  // namespace
 
+// Lines keep the bytes they were read from, line end included, and are written back
+// from them until they are changed: a rewrite leaves every other line as it was, whatever
+// it holds (a NUL and what follows it, an unpaired UTF-16 surrogate, a lone CR, bytes that
+// are not UTF-8).
 Profile Profile::Parse(std::string_view bytes) {
     Profile p;
-    std::string text;
     if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
-        p.utf16_ = p.bom_ = true;
-        text = Utf16ToUtf8(bytes.substr(2));
-    } else {
-        if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-            p.bom_ = true;
-            bytes.remove_prefix(3);
-        }
-        text.assign(bytes);
+        p.utf16_ = true;
+        p.prefix_.assign(bytes.substr(0, 2));
+        bytes.remove_prefix(2);
+    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        p.prefix_.assign(bytes.substr(0, 3));
+        bytes.remove_prefix(3);
     }
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        // A NUL ends the line's meaningful text, as the platform's reader stops at one.
-        size_t nul = line.find('\0');
-        if (nul != std::string_view::npos) line = line.substr(0, nul);
-        p.lines_.push_back({std::string(line)});
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
+    const size_t unit = p.utf16_ ? 2 : 1;
+    size_t start = 0;
+    for (size_t i = 0; i + unit <= bytes.size(); i += unit) {
+        if (bytes[i] != '\n' || (unit == 2 && bytes[i + 1] != '\0')) continue;
+        p.AddReadLine(bytes.substr(start, i + unit - start));
+        start = i + unit;
     }
+    if (start < bytes.size()) p.AddReadLine(bytes.substr(start));
     return p;
+}
+
+void Profile::AddReadLine(std::string_view raw) {
+    std::string text = utf16_ ? Utf16ToUtf8(raw) : std::string(raw);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    // A NUL ends the line's meaningful text, as the platform's reader stops at one.
+    size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    lines_.push_back({std::move(text), std::string(raw)});
 }
 
 std::vector<std::string> Profile::Sections() const {
@@ -190,14 +199,14 @@ void Profile::Set(std::string_view section, const std::string* key, const std::s
     }
     if (header == lines_.size()) {
         if (!value) return;
-        lines_.push_back({"[" + std::string(section) + "]"});
-        lines_.push_back({*key + "=" + *value});
+        lines_.push_back({"[" + std::string(section) + "]", {}});
+        lines_.push_back({*key + "=" + *value, {}});
         return;
     }
     for (size_t i = header + 1; i < end; ++i) {
         std::string_view k, v;
         if (!Entry(lines_[i].text, k, v) || !SameName(k, *key)) continue;
-        if (value) lines_[i].text = std::string(k) + "=" + *value;
+        if (value) lines_[i] = {std::string(k) + "=" + *value, {}};
         else lines_.erase(lines_.begin() + long(i));
         return;
     }
@@ -205,17 +214,30 @@ void Profile::Set(std::string_view section, const std::string* key, const std::s
     // After the section's last entry, before blank lines that separate it from the next.
     size_t at = end;
     while (at > header + 1 && Trim(lines_[at - 1].text).empty()) --at;
-    lines_.insert(lines_.begin() + long(at), {*key + "=" + *value});
+    lines_.insert(lines_.begin() + long(at), {*key + "=" + *value, {}});
 }
 
 std::string Profile::Serialize() const {
-    std::string text;
-    for (const Line& line : lines_) {
-        text += line.text;
-        text += "\r\n";
+    auto encode = [this](const std::string& text) { return utf16_ ? Utf8ToUtf16(text) : text; };
+    std::string out = prefix_;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        if (line.raw.empty()) {
+            out += encode(line.text + "\r\n");
+            continue;
+        }
+        out += line.raw;
+        // The file's last line may lack its line end; one is added when lines follow it.
+        if (i + 1 == lines_.size()) continue;
+        if (utf16_) {
+            if (out.size() % 2) out.push_back('\0');
+            if (line.raw.size() < 2 || line.raw.compare(line.raw.size() - 2, 2, std::string("\n\0", 2)) != 0)
+                out += encode("\r\n");
+        } else if (line.raw.back() != '\n') {
+            out += "\r\n";
+        }
     }
-    if (!utf16_) return bom_ ? "\xEF\xBB\xBF" + text : text;
-    return "\xFF\xFE" + Utf8ToUtf16(text);
+    return out;
 }
 
 std::string WindowsDirectory() {
@@ -248,16 +270,150 @@ namespace {
 
 using navo::win32::Profile;
 
+// The platform's error for a failed open or read of a profile file.
+DWORD ErrorOfFile(int error) {
+    switch (error) {
+        case ENOENT: return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case EFBIG: return ERROR_FILE_TOO_LARGE;
+        case EROFS: return ERROR_WRITE_PROTECT;
+        case ENOSPC:
+        case EDQUOT: return ERROR_DISK_FULL;
+        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+        // A folder, a FIFO or a device in place of the file, a symbolic link where one is
+        // written (ELOOP with O_NOFOLLOW), or no permission.
+        default: return ERROR_ACCESS_DENIED;
+    }
+}
+
 // Reads a profile file; false with the platform's error when it is missing or unreadable.
 bool ReadProfile(const std::string& path, Profile& profile, DWORD& error) {
     std::string bytes;
-    switch (navo::win32::ReadFileBounded(path, navo::win32::kMaxProfileBytes, bytes)) {
-        case 0: profile = Profile::Parse(bytes); return true;
+    int why = navo::win32::ReadFileBounded(path, navo::win32::kMaxProfileBytes, bytes);
+    if (why == 0) {
+        profile = Profile::Parse(bytes);
+        return true;
+    }
+    error = ErrorOfFile(why);
+    return false;
+}
+
+// A writer's hold on a profile file: the file open and locked with flock, so that writers
+// in other threads and processes wait for this one's whole read, change and replace. The
+// file is created (empty, 0600) when missing, so that there is something to lock; the
+// path is never followed through a symbolic link. A writer that waited finds the file
+// replaced under the path, and opens and locks the new one.
+class LockedProfile {
+public:
+    LockedProfile() = default;
+    LockedProfile(const LockedProfile&) = delete;
+    LockedProfile& operator=(const LockedProfile&) = delete;
+    ~LockedProfile() {
+        if (fd_ >= 0) close(fd_);
+    }
+
+    // 0, or the errno of what failed.
+    int Open(const std::string& path) {
+        for (;;) {
+            struct stat st{};
+            bool created = true;
+            int fd = navo::win32::OpenForReading(path, st, O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+            if (fd < 0 && errno == EEXIST) {
+                created = false;
+                fd = navo::win32::OpenForReading(path, st, O_NOFOLLOW);
+                if (fd < 0 && errno == ENOENT) continue;  // removed meanwhile
+            }
+            if (fd < 0) return errno;
+            if (created && fchmod(fd, 0600) != 0) {
+                int error = errno;
+                close(fd);
+                unlink(path.c_str());
+                return error;
+            }
+            int r;
+            while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+            }
+            struct stat now{};
+            if (r == 0 && fstat(fd, &st) == 0 && lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev &&
+                now.st_ino == st.st_ino) {
+                fd_ = fd;
+                st_ = st;
+                created_ = created;
+                return 0;
+            }
+            int error = errno;
+            close(fd);
+            if (r != 0) return error;
+            // Replaced or removed by the writer that held the lock: lock what is there now.
+        }
+    }
+
+    // Whether Open made the file, which is then empty.
+    bool created() const { return created_; }
+    int fd() const { return fd_; }
+    const struct stat& status() const { return st_; }
+
+private:
+    int fd_ = -1;
+    struct stat st_{};
+    bool created_ = false;
+};
+
+// A new file beside `path` that no one else can have made or planted: a name with a
+// random part, created with O_EXCL (which never follows a symbolic link), private whatever
+// the umask. Returns the descriptor and fills `temp`, or -1 with errno.
+int CreateTempBeside(const std::string& path, std::string& temp) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[10];
+        if (getrandom(random, sizeof random, 0) != ssize_t(sizeof random)) return -1;
+        temp = path + ".tmp-";
+        for (unsigned char r : random) temp += kChars[r % (sizeof kChars - 1)];
+        int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            if (fchmod(fd, 0600) != 0) {
+                int error = errno;
+                close(fd);
+                unlink(temp.c_str());
+                errno = error;
+                return -1;
+            }
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Writes `bytes` to a new file beside `path` and renames it over `path`: readers see the
+// old file or the new one, never a part, and a failure leaves the old file whole.
+DWORD ReplaceFile(const std::string& path, const std::string& bytes) {
+    std::string temp;
+    int fd = CreateTempBeside(path, temp);
+    if (fd < 0) return ErrorOfFile(errno);
+    size_t done = 0;
+    int error = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += size_t(n);
+    }
+    if (!error && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && !error) error = errno;
+    if (!error && rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (!error) return ERROR_SUCCESS;
+    unlink(temp.c_str());
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT: return ERROR_DISK_FULL;
         case EACCES:
-        case EISDIR: error = ERROR_ACCESS_DENIED; return false;
-        case EFBIG:
-        case EINVAL: error = ERROR_FILE_TOO_LARGE; return false;
-        default: error = ERROR_FILE_NOT_FOUND; return false;
+        case EPERM: return ERROR_ACCESS_DENIED;  // a file of another user in a sticky folder
+        default: return ERROR_WRITE_FAULT;
     }
 }
 
@@ -334,17 +490,17 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
     // A bare name lives in the Windows directory, which is made on first use.
     std::string name = fileName;
     if (name.find('/') == std::string::npos && name.find('\\') == std::string::npos) {
-        if (navo::win32::EnsureStateDirectory().empty() ||
-            (mkdir(navo::win32::WindowsDirectory().c_str(), 0700) != 0 && errno != EEXIST)) {
+        const std::string folder = navo::win32::WindowsDirectory();
+        if (navo::win32::EnsureStateDirectory().empty() || folder.empty()) {
             SetLastError(ERROR_PATH_NOT_FOUND);
             return FALSE;
         }
-    }
-    Profile profile;
-    DWORD error = ERROR_SUCCESS;
-    if (!ReadProfile(path, profile, error) && error != ERROR_FILE_NOT_FOUND) {
-        SetLastError(error);
-        return FALSE;
+        if (mkdir(folder.c_str(), 0700) == 0) {
+            chmod(folder.c_str(), 0700);  // private whatever the umask
+        } else if (errno != EEXIST) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            return FALSE;
+        }
     }
     // Line breaks in a name or value would make lines of their own: refused.
     for (LPCSTR s : {section, key, value})
@@ -352,27 +508,26 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-    std::string keyText = key ? key : "", valueText = value ? value : "";
-    profile.Set(section, key ? &keyText : nullptr, value ? &valueText : nullptr);
-    std::string bytes = profile.Serialize();
-    // Written beside the file and renamed over it: a failure leaves the old file whole.
-    std::string temp = path + ".tmp" + std::to_string(getpid());
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        SetLastError(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
+    LockedProfile locked;
+    if (int why = locked.Open(path)) {
+        SetLastError(why == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorOfFile(why));
         return FALSE;
     }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += size_t(n);
+    std::string bytes;
+    if (int why = navo::win32::ReadOpenFile(locked.fd(), locked.status(), navo::win32::kMaxProfileBytes, bytes)) {
+        SetLastError(ErrorOfFile(why));
+        return FALSE;
     }
-    bool ok = done == bytes.size() && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-        unlink(temp.c_str());
-        SetLastError(ERROR_WRITE_FAULT);
+    Profile profile = Profile::Parse(bytes);
+    std::string keyText = key ? key : "", valueText = value ? value : "";
+    profile.Set(section, key ? &keyText : nullptr, value ? &valueText : nullptr);
+    std::string written = profile.Serialize();
+    // Nothing changed (a key deleted that was not there): the file stays as it is.
+    if (written == bytes) return TRUE;
+    if (DWORD error = ReplaceFile(path, written)) {
+        // The empty file this call made for its lock goes again.
+        if (locked.created()) unlink(path.c_str());
+        SetLastError(error);
         return FALSE;
     }
     return TRUE;

@@ -13,7 +13,7 @@ namespace navo::win32 {
 // The largest file read; larger ones are refused as a whole.
 inline constexpr size_t kMaxProfileBytes = 16u << 20;
 
-// The lines of an INI file, in UTF-8. Sections are "[name]" lines; entries are
+// The lines of an INI file, decoded to UTF-8 for reading. Sections are "[name]" lines; entries are
 // "key=value" lines (blanks around either side are not part of it); lines starting with
 // ';' and blank lines belong to no entry. Names compare case-insensitively (ASCII).
 class Profile {
@@ -32,16 +32,20 @@ public:
     // (value null) or a whole section (key null).
     void Set(std::string_view section, const std::string* key, const std::string* value);
 
-    // The file's bytes, in the encoding it was read in; lines end in CR LF.
+    // The file's bytes, in the encoding it was read in: the lines not changed as they were
+    // read, byte for byte; the lines written end in CR LF.
     std::string Serialize() const;
 
 private:
     struct Line {
-        std::string text;  // without its line end
+        std::string text;  // decoded, without its line end, up to a NUL
+        std::string raw;   // the bytes read, line end included; empty for a line written
     };
+    void AddReadLine(std::string_view raw);
+
     std::vector<Line> lines_;
+    std::string prefix_;  // the byte-order mark as read
     bool utf16_ = false;
-    bool bom_ = false;
 };
 
 // Where a profile file name leads: a name with a folder part ('/' or '\\') as given; a

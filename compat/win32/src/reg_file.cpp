@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "file_read.h"
 #include "registry_handles.h"
 #include "registry_store.h"
 
@@ -188,6 +189,7 @@ private:
         line.remove_suffix(1);
         deleted = !line.empty() && line.front() == '-';
         if (deleted) line.remove_prefix(1);
+        if (!KeyPathWritable(line)) return Reason("a key name with a control character");
         size_t slash = line.find('\\');
         int root = RootByName(line.substr(0, slash));
         if (!root) return Reason("an unknown root key");
@@ -327,6 +329,21 @@ private:
     const char* reason_ = "malformed input";
 };
 
+// A name for a message: control characters as \xNN.
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (uint8_t(c) >= 0x20 && c != '\x7f') {
+            out.push_back(c);
+            continue;
+        }
+        char escape[8];
+        snprintf(escape, sizeof escape, "\\x%02X", unsigned(uint8_t(c)));
+        out += escape;
+    }
+    return out;
+}
+
 void AppendQuoted(std::string& out, std::string_view text) {
     out.push_back('"');
     for (char c : text) {
@@ -390,21 +407,32 @@ bool ParseRegFile(std::string_view bytes, std::vector<Operation>& operations, st
     return true;
 }
 
-bool FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::string& bytes, std::string& error) {
+bool KeyPathWritable(std::string_view path) {
+    for (char c : path)
+        if (uint8_t(c) < 0x20 || c == '\x7f') return false;
+    return true;
+}
+
+DWORD FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::string& bytes, std::string& error) {
     const bool v5 = format == NAVO_REG_FORMAT_REGEDIT5;
     std::string out = v5 ? kHeader5 : kHeader4;
     out += "\r\n";
     for (const ExportKey& key : keys) {
+        if (!KeyPathWritable(key.path)) {
+            error = "a key name with a line break or another control character, which a .reg file cannot "
+                    "hold: " + Printable(key.path);
+            return ERROR_BADKEY;
+        }
         if (v5 && !ValidUtf8(key.path)) {
             error = "a key name that is not UTF-8: " + key.path;
-            return false;
+            return ERROR_NO_UNICODE_TRANSLATION;
         }
         out += "\r\n[" + key.path + "]\r\n";
         for (const ExportValue& value : key.values) {
             size_t lineStart = out.size();
             if (v5 && !ValidUtf8(value.name)) {
                 error = "a value name that is not UTF-8 in " + key.path;
-                return false;
+                return ERROR_NO_UNICODE_TRANSLATION;
             }
             if (value.name.empty()) out.push_back('@');
             else AppendQuoted(out, value.name);
@@ -425,7 +453,7 @@ bool FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::string
                 if (v5 && IsStringType(value.type)) {
                     if (!Utf8ToUtf16(data, wide)) {
                         error = "string data that is not UTF-8 in " + key.path + "; REGEDIT4 keeps it unchanged";
-                        return false;
+                        return ERROR_NO_UNICODE_TRANSLATION;
                     }
                     data = wide;
                 }
@@ -444,15 +472,15 @@ bool FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::string
     out += "\r\n";
     if (!v5) {
         bytes = std::move(out);
-        return true;
+        return ERROR_SUCCESS;
     }
     std::string wide;
     if (!Utf8ToUtf16(out, wide)) {
         error = "text that is not UTF-8";
-        return false;
+        return ERROR_NO_UNICODE_TRANSLATION;
     }
     bytes = "\xFF\xFE" + wide;
-    return true;
+    return ERROR_SUCCESS;
 }
 
 }  // namespace navo::win32::regfile
@@ -462,23 +490,24 @@ using namespace navo::win32::regfile;
 
 namespace {
 
-bool ReadWholeFile(const char* path, std::string& bytes, LONG& error) {
-    FILE* f = fopen(path, "rb");
-    if (!f) {
-        error = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-        return false;
+// The file's bytes, refusing what is not a regular file (a FIFO is not waited on) and
+// what is larger than the parser takes.
+bool ReadWholeFile(const char* path, std::string& bytes, LONG& error, std::string& message) {
+    switch (ReadFileBounded(path, kMaxRegFileBytes, bytes)) {
+        case 0: return true;
+        case ENOENT: error = ERROR_FILE_NOT_FOUND; break;
+        case ENOTDIR: error = ERROR_PATH_NOT_FOUND; break;
+        case EFBIG:
+            error = ERROR_INVALID_DATA;
+            message = "the file is larger than 64 MiB";
+            break;
+        case EISDIR:
+        case EINVAL: error = ERROR_ACCESS_DENIED; message = "not a regular file"; break;
+        case EACCES:
+        case EPERM: error = ERROR_ACCESS_DENIED; break;
+        default: error = ERROR_READ_FAULT; break;
     }
-    char buffer[65536];
-    size_t n;
-    bytes.clear();
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) {
-        bytes.append(buffer, n);
-        if (bytes.size() > kMaxRegFileBytes) break;
-    }
-    bool ok = !ferror(f);
-    fclose(f);
-    if (!ok) error = ERROR_READ_FAULT;
-    return ok;
+    return false;
 }
 
 void CopyMessage(LPSTR message, DWORD size, const std::string& text) {
@@ -536,11 +565,13 @@ extern "C" {
 LSTATUS WINAPI NavoRegImportFileA(LPCSTR path, LPSTR message, DWORD messageSize) {
     CopyMessage(message, messageSize, "");
     if (!path) return ERROR_INVALID_PARAMETER;
-    std::string bytes;
+    std::string bytes, why;
     LONG error = ERROR_SUCCESS;
-    if (!ReadWholeFile(path, bytes, error)) return error;
+    if (!ReadWholeFile(path, bytes, error, why)) {
+        CopyMessage(message, messageSize, why);
+        return error;
+    }
     std::vector<Operation> ops;
-    std::string why;
     if (!ParseRegFile(bytes, ops, why)) {
         CopyMessage(message, messageSize, why);
         return ERROR_INVALID_DATA;
@@ -613,7 +644,10 @@ LSTATUS WINAPI NavoRegExportFileA(HKEY hKey, LPCSTR subKey, LPCSTR path, DWORD f
         if (error) return error;
     }
     std::string bytes, why;
-    if (!FormatRegFile(keys, format, bytes, why)) return ERROR_NO_UNICODE_TRANSLATION;
+    // A key the file could not hold as it is (a name with a line break would even read
+    // back as keys and values of the name's making) fails the whole export: nothing is
+    // written that would import differently from the registry.
+    if (DWORD error = FormatRegFile(keys, format, bytes, why)) return LONG(error);
     FILE* f = fopen(path, "wb");
     if (!f) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();

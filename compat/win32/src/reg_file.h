@@ -39,9 +39,17 @@ struct ExportKey {
     std::vector<ExportValue> values;
 };
 
+// Whether a key path can stand in a key line ("[path]") and read back the same: the
+// platform documents key names as printable characters other than the backslash, and a
+// line break, any other control character or DEL could not be read back (a line break
+// would end the key line and start lines of the name's choosing).
+bool KeyPathWritable(std::string_view path);
+
 // The file's bytes in the format asked for (NAVO_REG_FORMAT_REGEDIT4 or _REGEDIT5).
-// False when a name or a string value is not UTF-8 and the format is the UTF-16 one,
-// which cannot hold such bytes unchanged.
-bool FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::string& bytes, std::string& error);
+// ERROR_SUCCESS; ERROR_BADKEY, with a message, for a key path that a file cannot hold
+// (KeyPathWritable); ERROR_NO_UNICODE_TRANSLATION, with a message, when a name or a
+// string value is not UTF-8 and the format is the UTF-16 one, which cannot hold such
+// bytes unchanged.
+DWORD FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::string& bytes, std::string& error);
 
 }  // namespace navo::win32::regfile

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "com_classes.h"
+#include "file_read.h"
 #include "shell_link_format.h"
 #include "win_paths.h"
 
@@ -207,7 +208,7 @@ public:
         std::string name = FileNameFromWide(fileName);
         std::string path = LinuxPathFromWin32(name);
         if (path.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = OpenRegularFile(path);  // a FIFO or a device is refused, not waited on
         if (fd < 0)
             return errno == ENOENT ? HRESULT_FROM_WIN32(long(NotFoundError(path))) : HResultFromErrno(errno);
         std::vector<BYTE> bytes;
