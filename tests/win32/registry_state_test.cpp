@@ -104,12 +104,15 @@ void MakeVersion1Store(const std::string& path) {
         "INSERT INTO keys(id, parent, name, fold, depth) VALUES(1, NULL, 'HKEY_CLASSES_ROOT', 'HKEY_CLASSES_ROOT', 0),"
         " (2, NULL, 'HKEY_CURRENT_USER', 'HKEY_CURRENT_USER', 0), (3, NULL, 'HKEY_LOCAL_MACHINE', 'HKEY_LOCAL_MACHINE', 0),"
         " (4, NULL, 'HKEY_USERS', 'HKEY_USERS', 0), (5, NULL, 'HKEY_CURRENT_CONFIG', 'HKEY_CURRENT_CONFIG', 0);"
-        "INSERT INTO keys(id, parent, name, fold, boot, depth) VALUES(10, 2, 'Software', 'SOFTWARE', 'boot-1', 1),"
-        " (11, 10, 'OldApp', 'OLDAPP', 'boot-1', 2),"
+        // Names, boot ids and data are blobs, as the layer binds them.
+        "INSERT INTO keys(id, parent, name, fold, boot, depth) VALUES"
+        " (10, 2, CAST('Software' AS BLOB), CAST('SOFTWARE' AS BLOB), CAST('boot-1' AS BLOB), 1),"
+        " (11, 10, CAST('OldApp' AS BLOB), CAST('OLDAPP' AS BLOB), CAST('boot-1' AS BLOB), 2),"
         // HKLM\SOFTWARE volatile from an earlier system start: gone, and made anew, empty.
-        " (12, 3, 'SOFTWARE', 'SOFTWARE', 'boot-0', 1);"
-        "INSERT INTO vals VALUES(10, 'Top', 'TOP', 1, 'kept'), (11, 'Inner', 'INNER', 1, 'also kept'),"
-        " (12, 'Stale', 'STALE', 1, 'gone');"
+        " (12, 3, CAST('SOFTWARE' AS BLOB), CAST('SOFTWARE' AS BLOB), CAST('boot-0' AS BLOB), 1);"
+        "INSERT INTO vals VALUES(10, CAST('Top' AS BLOB), CAST('TOP' AS BLOB), 1, CAST('kept' AS BLOB)),"
+        " (11, CAST('Inner' AS BLOB), CAST('INNER' AS BLOB), 1, CAST('also kept' AS BLOB)),"
+        " (12, CAST('Stale' AS BLOB), CAST('STALE' AS BLOB), 1, CAST('gone' AS BLOB));"
         "PRAGMA user_version = 1;";
     char* message = nullptr;
     EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
@@ -323,7 +326,9 @@ TEST_F(RegistryState, EnumerationsFollowWritesOfThisAndOtherProcesses) {
         if (r == ERROR_NO_MORE_ITEMS) break;
         ASSERT_EQ(r, ERROR_SUCCESS);
         subKeys.emplace_back(name);
-        if (i == 500) ASSERT_EQ(SHDeleteKeyA(key, "v0000"), ERROR_SUCCESS);  // read already: the rest move up
+        if (i == 500) {
+            ASSERT_EQ(SHDeleteKeyA(key, "v0000"), ERROR_SUCCESS);  // read already: the rest move up
+        }
     }
     ASSERT_EQ(subKeys.size(), 698u);
     EXPECT_EQ(subKeys[0], "v0000");
@@ -338,7 +343,9 @@ TEST_F(RegistryState, EnumerationsFollowWritesOfThisAndOtherProcesses) {
 // they are missing, from the database file while it stays unchanged; writes give 5. Root
 // may write anywhere, so the checks run in a child that gives up root for nobody.
 TEST_F(RegistryState, AReadOnlyStateDirectoryReadsAndRefusesWrites) {
-    if (geteuid() == 0) ASSERT_EQ(chown(dir_.c_str(), 65534, 65534), 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(dir_.c_str(), 65534, 65534), 0);
+    }
     pid_t pid = fork();
     if (pid == 0) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(100);

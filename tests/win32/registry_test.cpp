@@ -83,9 +83,9 @@ std::string Get(HKEY key, const char* name, DWORD* type = nullptr) {
 }
 
 TEST_F(Registry, NamesCompareWithoutCaseAndKeepTheirs) {
-    MakeKey("Software\\MixedCase");
+    MakeKey("Software\\Names\\MixedCase");
     HKEY key;
-    ASSERT_EQ(OpenKey("SOFTWARE\\mixedcase", KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    ASSERT_EQ(OpenKey("SOFTWARE\\names\\mixedcase", KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, "Colour", 0, REG_SZ, reinterpret_cast<const BYTE*>("red"), 4), ERROR_SUCCESS);
     // Setting it again by another spelling replaces the value and keeps the first spelling.
     ASSERT_EQ(RegSetValueExA(key, "COLOUR", 0, REG_SZ, reinterpret_cast<const BYTE*>("blue"), 5), ERROR_SUCCESS);
@@ -98,7 +98,7 @@ TEST_F(Registry, NamesCompareWithoutCaseAndKeepTheirs) {
     RegCloseKey(key);
 
     HKEY parent;
-    ASSERT_EQ(OpenKey("software", KEY_READ, &parent), ERROR_SUCCESS);
+    ASSERT_EQ(OpenKey("software\\NAMES", KEY_READ, &parent), ERROR_SUCCESS);
     nameLength = sizeof name;
     ASSERT_EQ(RegEnumKeyExA(parent, 0, name, &nameLength, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_STREQ(name, "MixedCase");
@@ -438,8 +438,18 @@ TEST_F(Registry, VolatileKeysAndTheirChildren) {
 #if !defined(_WIN32)
 
 TEST_F(Registry, ARestartDropsVolatileKeysAndKeepsTheOthers) {
+    auto subKeysOfSoftware = [] {
+        HKEY software;
+        DWORD count = 0;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), ERROR_SUCCESS);
+        RegQueryInfoKeyA(software, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr);
+        RegCloseKey(software);
+        return count;
+    };
     MakeKey("Software\\Keep");
     MakeKey("Software\\Temp\\Below", REG_OPTION_VOLATILE);
+    const DWORD before = subKeysOfSoftware();
     HKEY key;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Temp", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, "v", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4), ERROR_SUCCESS);
@@ -451,13 +461,7 @@ TEST_F(Registry, ARestartDropsVolatileKeysAndKeepsTheOthers) {
     EXPECT_EQ(Open("Software\\Keep"), ERROR_SUCCESS);
     EXPECT_EQ(RegQueryValueExA(key, "v", nullptr, nullptr, nullptr, nullptr), ERROR_KEY_DELETED);
     RegCloseKey(key);
-    HKEY software;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &software), ERROR_SUCCESS);
-    DWORD count = 0;
-    RegQueryInfoKeyA(software, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
-    EXPECT_EQ(count, 1u);
-    RegCloseKey(software);
+    EXPECT_EQ(subKeysOfSoftware(), before - 1);
     // The name is free again, for a key of either kind.
     MakeKey("Software\\Temp");
 }
