@@ -434,17 +434,7 @@ std::string DirectoryOf(const std::string& path) {
 
 }  // namespace
 
-LONG Store::PrepareFiles(bool exists) {
-    // The database may be a symbolic link the user made (the state directory is private);
-    // SQLite keeps its -wal and -shm next to the file it names, and so does this layer's
-    // change counter, which thus belongs to the database whatever path reached it.
-    realPath_ = path_;
-    if (exists) {
-        if (char* real = realpath(path_.c_str(), nullptr)) {
-            realPath_ = real;
-            free(real);
-        }
-    }
+LONG Store::PrepareFiles() {
     // The files beside the database are never links: one planted there would make every
     // write land in the file it names.
     for (const char* suffix : {"-wal", "-shm", "-seq", "-journal"}) {
@@ -481,11 +471,21 @@ LONG Store::Open(const std::string& path) {
     struct stat st;
     bool exists = stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) return ERROR_REGISTRY_IO_FAILED;
+    // The database may be a symbolic link the user made (the state directory is private);
+    // SQLite keeps its -wal and -shm next to the file it names, and so does this layer's
+    // change counter, which thus belongs to the database whatever path reached it.
+    realPath_ = path;
+    if (exists) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            realPath_ = real;
+            free(real);
+        }
+    }
     // Writing needs the file and its directory, where SQLite makes its -wal and -shm: a
     // store in a directory the user may not write is read-only.
-    writable_ = (!exists || access(path.c_str(), W_OK) == 0) && access(DirectoryOf(path).c_str(), W_OK) == 0;
+    writable_ = (!exists || access(path.c_str(), W_OK) == 0) && access(DirectoryOf(realPath_).c_str(), W_OK) == 0;
     if (!exists && !writable_) return ERROR_ACCESS_DENIED;
-    if (LONG error = PrepareFiles(exists)) return error;
+    if (LONG error = PrepareFiles()) return error;
     // Read-only access to a database in WAL mode needs its -wal and -shm files (this layer
     // keeps them, see below). Without a -wal file in a directory that cannot be written,
     // nothing can be written to the database without first making that file, so the

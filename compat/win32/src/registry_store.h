@@ -148,7 +148,7 @@ private:
     enum Statement : int;
     Store() = default;
     LONG Open(const std::string& path);
-    LONG PrepareFiles(bool exists);
+    LONG PrepareFiles();
     LONG CreateSchema();
     LONG EnsureStandardKeys();
     // For a store opened as an unchanging snapshot (see Open): whether the files still are
