@@ -43,7 +43,7 @@ namespace {
 // they were first set.
 constexpr int kSchemaVersion = 2;
 constexpr size_t kBatchRows = 256;          // the most rows of an enumeration read at once
-constexpr size_t kBatchBytes = 1024 * 1024;  // and their most bytes, beyond the first row
+constexpr size_t kBatchBytes = size_t(1) << 20;  // and their most bytes, beyond the first row
 constexpr int kBusyTimeoutMs = 30000;
 
 const char* const kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",

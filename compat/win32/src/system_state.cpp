@@ -119,11 +119,20 @@ int OpenPrivateFile(const std::string& path, int flags) {
     if (fd < 0) return -1;
     struct stat st;
     int error = 0;
-    if (fstat(fd, &st) != 0) error = errno;
-    else if (!S_ISREG(st.st_mode)) error = EINVAL;
-    else if (writing && st.st_uid != geteuid()) error = EPERM;
-    else if ((created || (st.st_mode & 077)) && st.st_uid == geteuid() && fchmod(fd, 0600) != 0) error = errno;
-    else if (!(flags & O_NONBLOCK) && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = errno;
+    if (fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = EINVAL;
+    } else if (writing && st.st_uid != geteuid()) {
+        error = EPERM;
+    } else {
+        // Private, and blocking again unless the caller asked otherwise.
+        const bool privatize = (created || (st.st_mode & 077)) && st.st_uid == geteuid();
+        const bool unblock = !(flags & O_NONBLOCK);
+        if ((privatize && fchmod(fd, 0600) != 0) ||
+            (unblock && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0))
+            error = errno;
+    }
     if (error) {
         close(fd);
         errno = error;
