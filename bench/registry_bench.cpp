@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -191,6 +192,100 @@ void BM_DeleteKey(benchmark::State& state) {
     state.counters["median_us"] = samples[samples.size() / 2];
     state.counters["p90_us"] = samples[samples.size() * 9 / 10];
 }
+
+// A key holding `count` values and `count` sub-keys, made once for each count.
+CString EnumerationKey(int count) {
+    CString path;
+    path.Format("Software\\NavoTools\\Enumerate%d", count);
+    CWinRegistry reg(HKEY_CURRENT_USER, path);
+    DWORD have = 0;
+    if (reg.GetSubKeyCount(have) == ERROR_SUCCESS && have == DWORD(count)) return path;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr)) return path;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "entry%05d", i);
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), 4);
+        HKEY child;
+        if (RegCreateKeyExA(key, name, 0, nullptr, 0, KEY_READ, nullptr, &child, nullptr) == ERROR_SUCCESS)
+            RegCloseKey(child);
+    }
+    RegCloseKey(key);
+    return path;
+}
+
+// Times each whole enumeration, and reports its median and 90th percentile in milliseconds.
+template <typename Walk>
+void MeasureEnumeration(benchmark::State& state, Walk walk) {
+    const int count = int(state.range(0));
+    const CString path = EnumerationKey(count);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        int seen = walk(path);
+        auto end = std::chrono::steady_clock::now();
+        if (seen != count) {
+            state.SkipWithError("the enumeration did not see every entry");
+            break;
+        }
+        samples.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    if (samples.empty()) return;
+    std::sort(samples.begin(), samples.end());
+    state.counters["median_ms"] = samples[samples.size() / 2];
+    state.counters["p90_ms"] = samples[samples.size() * 9 / 10];
+}
+
+// Every value with its data, through one handle, as `navotools reg query` does.
+void BM_EnumerateValues(benchmark::State& state) {
+    MeasureEnumeration(state, [](const CString& path) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key)) return -1;
+        int seen = 0;
+        for (DWORD i = 0;; ++i) {
+            char name[64];
+            BYTE data[64];
+            DWORD nameLength = sizeof name, dataLength = sizeof data, type = 0;
+            if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS) break;
+            ++seen;
+        }
+        RegCloseKey(key);
+        return seen;
+    });
+}
+
+// Every sub-key name through one handle.
+void BM_EnumerateSubKeys(benchmark::State& state) {
+    MeasureEnumeration(state, [](const CString& path) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key)) return -1;
+        int seen = 0;
+        for (DWORD i = 0;; ++i) {
+            char name[64];
+            DWORD length = sizeof name;
+            if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            ++seen;
+        }
+        RegCloseKey(key);
+        return seen;
+    });
+}
+
+// Every sub-key name through CWinRegistry, which opens and closes the key for each.
+void BM_EnumerateSubKeysByName(benchmark::State& state) {
+    MeasureEnumeration(state, [](const CString& path) {
+        CWinRegistry reg(HKEY_CURRENT_USER, path);
+        int seen = 0;
+        CString name;
+        while (reg.GetSubKeyName(seen, name) == ERROR_SUCCESS) ++seen;
+        return seen;
+    });
+}
+
+// Argument: the number of values and of sub-keys.
+BENCHMARK(BM_EnumerateValues)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EnumerateSubKeys)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EnumerateSubKeysByName)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Argument: the number of processes using the store (this one included).
 BENCHMARK(BM_TestOpenKey)->Arg(1)->Arg(4)->ArgName("processes");

@@ -370,7 +370,10 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD index, LPSTR name, LPDWORD nameLen
     if (!(base.granted & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     std::string found, foundClass;
     int64_t written = 0;
-    {
+    if (store->CursorHolds(base.id, index, false)) {
+        // The next name of an enumeration under way, read with the key when nothing changed.
+        if (LONG error = store->SubKeyAt(base.id, index, found, foundClass, written)) return error;
+    } else {
         ReadScope scope(*store, !base.predefined);
         if (LONG error = scope.Error()) return error;
         KeyRow row;
@@ -404,7 +407,9 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD index, LPSTR valueName, LPDWORD va
     if (!(base.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     std::string name, bytes;
     DWORD valueType = 0;
-    {
+    if (store->CursorHolds(base.id, index, true)) {
+        if (LONG error = store->ValueAt(base.id, index, name, valueType, bytes)) return error;
+    } else {
         ReadScope scope(*store, !base.predefined);
         if (LONG error = scope.Error()) return error;
         KeyRow row;
@@ -488,11 +493,9 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR valueName, DWORD reserved, DWORD
                               DWORD dataLength) {
     (void)reserved;
     if (!data && dataLength) return ERROR_NOACCESS;
-    // A string whose size leaves out the terminator that follows it gets the terminator
-    // counted, as the platform's ANSI function does: a caller that passed strlen(text)
-    // stores the terminated string. Data with no terminator right after is kept as given.
-    const bool isString = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-    if (isString && dataLength && data[dataLength - 1] != 0 && data[dataLength] == 0) ++dataLength;
+    // Exactly the bytes and size given, whatever the type: nothing past the caller's data
+    // is read. (Windows NT's ANSI function counts a terminator that follows a string's
+    // data; this layer does not, so that a string stored without one reads back whole.)
     Store* store = nullptr;
     BaseKey base;
     if (LONG error = ResolveHandle(hKey, store, base)) return error;

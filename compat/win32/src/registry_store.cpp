@@ -28,9 +28,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
+#include <algorithm>
 #include <cstring>
-#include <thread>
 #include <iterator>
+#include <thread>
 
 #include "system_state.h"
 
@@ -38,7 +39,11 @@ namespace navo::win32::registry {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 1: keys and values. 2: the standard keys, stable, and the index of values in the order
+// they were first set.
+constexpr int kSchemaVersion = 2;
+constexpr size_t kBatchRows = 256;          // the most rows of an enumeration read at once
+constexpr size_t kBatchBytes = size_t(1) << 20;  // and their most bytes, beyond the first row
 constexpr int kBusyTimeoutMs = 30000;
 
 const char* const kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
@@ -65,6 +70,9 @@ const char kSchema[] =
     " data BLOB NOT NULL,"
     " UNIQUE(key, fold));";
 
+// What version 2 adds to a store of version 1.
+const char kSchemaVersion2[] = "CREATE INDEX IF NOT EXISTS vals_order ON vals(key);";
+
 // Statements by number, prepared once per connection.
 const char* const kStatementText[] = {
     /* kBegin */ "BEGIN",
@@ -82,9 +90,12 @@ const char* const kStatementText[] = {
     // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one statement on two lines
     "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id)"
     " SELECT EXISTS(SELECT 1 FROM keys WHERE readonly <> 0 AND id IN tree)",
-    /* kSubKeyAt */
-    "SELECT name, class, written FROM keys WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)"
-    " ORDER BY fold LIMIT 1 OFFSET ?3",
+    /* kSubKeysAt */
+    "SELECT name, class, written, fold FROM keys WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)"
+    " ORDER BY fold LIMIT ?4 OFFSET ?3",
+    /* kSubKeysAfter */
+    "SELECT name, class, written, fold FROM keys WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)"
+    " AND fold > ?3 ORDER BY fold LIMIT ?4",
     /* kSubKeyStats */
     "SELECT count(*), ifnull(max(length(name)), 0), ifnull(max(length(class)), 0) FROM keys"
     " WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)",
@@ -96,7 +107,9 @@ const char* const kStatementText[] = {
     "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
     " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
     /* kDeleteValue */ "DELETE FROM vals WHERE key = ?1 AND fold = ?2",
-    /* kValueAt */ "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY rowid LIMIT 1 OFFSET ?2",
+    /* kValuesAt */ "SELECT name, data, type, rowid FROM vals WHERE key = ?1 ORDER BY rowid LIMIT ?3 OFFSET ?2",
+    /* kValuesAfter */
+    "SELECT name, data, type, rowid FROM vals WHERE key = ?1 AND rowid > ?2 ORDER BY rowid LIMIT ?3",
     /* kHasStale */ "SELECT EXISTS(SELECT 1 FROM keys WHERE boot IS NOT NULL AND boot <> ?1)",
     /* kPurgeStale */ "DELETE FROM keys WHERE boot IS NOT NULL AND boot <> ?1",
 };
@@ -162,18 +175,67 @@ enum Store::Statement : int {
     kTouch,
     kSetReadOnly,
     kTreeHasReadOnly,
-    kSubKeyAt,
+    kSubKeysAt,
+    kSubKeysAfter,
     kSubKeyStats,
     kKeyClass,
     kValueStats,
     kGetValue,
     kSetValue,
     kDeleteValue,
-    kValueAt,
+    kValuesAt,
+    kValuesAfter,
     kHasStale,
     kPurgeStale,
     kStatementCount
 };
+
+// The keys a real system always has, taken from what a new Wine prefix holds below these
+// roots, in the platform's spelling. A key's parent comes before it. HKEY_CLASSES_ROOT is
+// a tree of its own in this store (it does not merge the two Software\Classes keys), so
+// it has none.
+const Store::StandardKey Store::kStandardKeys[] = {
+    {kCurrentUserId, "AppEvents"},
+    {kCurrentUserId, "Console"},
+    {kCurrentUserId, "Control Panel"},
+    {kCurrentUserId, "Control Panel\\Desktop"},
+    {kCurrentUserId, "Control Panel\\International"},
+    {kCurrentUserId, "Control Panel\\Keyboard"},
+    {kCurrentUserId, "Control Panel\\Mouse"},
+    {kCurrentUserId, "Environment"},
+    {kCurrentUserId, "Keyboard Layout"},
+    {kCurrentUserId, "Software"},
+    {kCurrentUserId, "Software\\Classes"},
+    {kCurrentUserId, "Software\\Microsoft"},
+    {kCurrentUserId, "Software\\Microsoft\\Windows"},
+    {kCurrentUserId, "Software\\Microsoft\\Windows\\CurrentVersion"},
+    {kCurrentUserId, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {kCurrentUserId, "Software\\Microsoft\\Windows NT"},
+    {kCurrentUserId, "Software\\Microsoft\\Windows NT\\CurrentVersion"},
+    {kLocalMachineId, "HARDWARE"},
+    {kLocalMachineId, "HARDWARE\\DESCRIPTION"},
+    {kLocalMachineId, "HARDWARE\\DESCRIPTION\\System"},
+    {kLocalMachineId, "SOFTWARE"},
+    {kLocalMachineId, "SOFTWARE\\Classes"},
+    {kLocalMachineId, "SOFTWARE\\Clients"},
+    {kLocalMachineId, "SOFTWARE\\Microsoft"},
+    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows"},
+    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"},
+    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows NT"},
+    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"},
+    {kLocalMachineId, "SOFTWARE\\Policies"},
+    {kLocalMachineId, "SYSTEM"},
+    {kLocalMachineId, "SYSTEM\\CurrentControlSet"},
+    {kLocalMachineId, "SYSTEM\\CurrentControlSet\\Control"},
+    {kLocalMachineId, "SYSTEM\\CurrentControlSet\\Enum"},
+    {kLocalMachineId, "SYSTEM\\CurrentControlSet\\Services"},
+    {kUsersId, ".DEFAULT"},
+    {kUsersId, ".DEFAULT\\Software"},
+    {kCurrentConfigId, "Software"},
+    {kCurrentConfigId, "System"},
+};
+const size_t Store::kStandardKeyCount = std::size(Store::kStandardKeys);
 
 const char* RootName(KeyId id) {
     if (id < kFirstRootId || id > kLastRootId) return nullptr;
@@ -291,17 +353,25 @@ Store::~Store() {
     if (counter_) munmap(const_cast<uint64_t*>(counter_), sizeof(uint64_t));
 }
 
-void Store::OpenCounter() {
-    std::string file = path_ + "-seq";
-    int fd = open(file.c_str(), (writable_ ? O_RDWR | O_CREAT : O_RDONLY) | O_CLOEXEC, 0600);
-    if (fd < 0) return;
+LONG Store::OpenCounter() {
+    // Next to the database file itself, so that every path to one database shares one
+    // counter; never through a link, only a regular file of the user's own.
+    std::string file = realPath_ + "-seq";
+    int fd = writable_ ? OpenPrivateFile(file, O_RDWR | O_CREAT)
+                       : open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // Without one a store that may only be read keeps no results (the caches check
+        // the counter); a writer must have one, or other processes would keep stale ones.
+        return writable_ ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    }
     struct stat st;
-    bool ok = fstat(fd, &st) == 0;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok && st.st_size < off_t(sizeof(uint64_t))) ok = writable_ && ftruncate(fd, sizeof(uint64_t)) == 0;
     void* map = ok ? mmap(nullptr, sizeof(uint64_t), writable_ ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0)
                    : MAP_FAILED;
     close(fd);
     if (map != MAP_FAILED) counter_ = static_cast<volatile uint64_t*>(map);
+    return counter_ || !writable_ ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
 void Store::MoveCounter(bool starting) {
@@ -353,15 +423,96 @@ LONG Store::Exec(const char* sql) {
     return StoreError(rc, sqlite3_system_errno(db_));
 }
 
+namespace {
+
+// Where a file's directory is: "." for a bare name.
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+LONG Store::PrepareFiles() {
+    // The files beside the database are never links: one planted there would make every
+    // write land in the file it names.
+    for (const char* suffix : {"-wal", "-shm", "-seq", "-journal"}) {
+        struct stat st;
+        std::string file = realPath_ + suffix;
+        if (lstat(file.c_str(), &st) != 0) continue;
+        if (!S_ISREG(st.st_mode)) return ERROR_ACCESS_DENIED;
+        // Made readable by others by an earlier version: private again.
+        if ((st.st_mode & 077) && st.st_uid == geteuid()) {
+            int fd = OpenPrivateFile(file, O_RDONLY);
+            if (fd >= 0) close(fd);
+        }
+    }
+    if (!writable_) return ERROR_SUCCESS;
+    // Made here, private whatever the umask; SQLite gives its -wal and -shm the database's
+    // mode.
+    int fd = OpenPrivateFile(realPath_, O_RDWR | O_CREAT);
+    if (fd < 0) return errno == ELOOP || errno == EINVAL || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_REGISTRY_IO_FAILED;
+    close(fd);
+    return ERROR_SUCCESS;
+}
+
+bool Store::SnapshotCurrent() const {
+    struct stat st;
+    if (stat((realPath_ + "-wal").c_str(), &st) == 0) return false;
+    if (stat(realPath_.c_str(), &st) != 0) return false;
+    return st.st_dev == stamp_.dev && st.st_ino == stamp_.ino && st.st_size == stamp_.size &&
+           int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec == stamp_.modified;
+}
+
 LONG Store::Open(const std::string& path) {
     path_ = path;
     pid_ = int(getpid());
     struct stat st;
     bool exists = stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) return ERROR_REGISTRY_IO_FAILED;
-    writable_ = !exists || access(path.c_str(), W_OK) == 0;
-    int flags = SQLITE_OPEN_NOMUTEX | (writable_ ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY);
-    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    // The database may be a symbolic link the user made (the state directory is private);
+    // SQLite keeps its -wal and -shm next to the file it names, and so does this layer's
+    // change counter, which thus belongs to the database whatever path reached it.
+    realPath_ = path;
+    if (exists) {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            realPath_ = real;
+            free(real);
+        }
+    }
+    // Writing needs the file and its directory, where SQLite makes its -wal and -shm: a
+    // store in a directory the user may not write is read-only.
+    writable_ = (!exists || access(path.c_str(), W_OK) == 0) && access(DirectoryOf(realPath_).c_str(), W_OK) == 0;
+    if (!exists && !writable_) return ERROR_ACCESS_DENIED;
+    if (LONG error = PrepareFiles()) return error;
+    // Read-only access to a database in WAL mode needs its -wal and -shm files (this layer
+    // keeps them, see below). Without a -wal file in a directory that cannot be written,
+    // nothing can be written to the database without first making that file, so the
+    // database alone is its whole content: it is read as an unchanging snapshot, which
+    // CurrentStore drops as soon as a -wal file appears or the file changes.
+    std::string uri = "file:";
+    for (char c : realPath_) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escaped[4];
+            snprintf(escaped, sizeof escaped, "%%%02X", unsigned(static_cast<unsigned char>(c)));
+            uri += escaped;
+        } else {
+            uri += c;
+        }
+    }
+    struct stat wal;
+    if (!writable_ && stat((realPath_ + "-wal").c_str(), &wal) != 0 && errno == ENOENT) {
+        struct stat db;
+        if (stat(realPath_.c_str(), &db) == 0) {
+            snapshot_ = true;
+            stamp_ = {db.st_dev, db.st_ino, db.st_size, int64_t(db.st_mtim.tv_sec) * 1000000000 + db.st_mtim.tv_nsec};
+            uri += "?immutable=1";
+        }
+    }
+    int flags = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI |
+                (writable_ ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY);
+    int rc = sqlite3_open_v2(uri.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         LONG error = StoreError(rc, db_ ? sqlite3_system_errno(db_) : 0);
         return error ? error : ERROR_REGISTRY_IO_FAILED;
@@ -369,6 +520,15 @@ LONG Store::Open(const std::string& path) {
     if (sqlite3_db_readonly(db_, "main") == 1) writable_ = false;
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db_, 1);
+    if (writable_) {
+        // The -wal and -shm files stay when the last connection closes, so that a reader
+        // without write access to the directory can still open the store (SQLite's
+        // read-only WAL access needs both files to exist); the WAL is cut back to 4 MiB.
+        int persist = 1;
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+    }
+    if (LONG error = OpenCounter()) return error;
+    boot_ = CurrentBootId();
     // While several connections meet a new file at once, switching it to WAL and reading
     // its schema can answer SQLITE_BUSY at once, without the busy handler (SQLite does not
     // wait where waiting could deadlock). Those first steps are retried until the busy
@@ -385,12 +545,10 @@ LONG Store::Open(const std::string& path) {
             if (LONG e = Exec("PRAGMA foreign_keys = ON; PRAGMA synchronous = NORMAL")) return e;
             // Persistent in the file once set; reading it back also proves the file is a database.
             if (writable_)
-                if (LONG e = Exec("PRAGMA journal_mode = WAL")) return e;
+                if (LONG e = Exec("PRAGMA journal_mode = WAL; PRAGMA journal_size_limit = 4194304")) return e;
             return CreateSchema();
         }))
         return error;
-    OpenCounter();
-    boot_ = CurrentBootId();
     return retrying([this] { return PurgeStaleVolatileKeys(); });
 }
 
@@ -411,10 +569,11 @@ LONG Store::CreateSchema() {
     if (LONG error = version(current, tables)) return error;
     if (current == kSchemaVersion) return ERROR_SUCCESS;
     // Any other file that SQLite can read is not a store of this layer; it is left alone.
-    if (current != 0 || tables != 0) return ERROR_REGISTRY_CORRUPT;
-    if (!writable_) return ERROR_ACCESS_DENIED;
-    if (LONG error = Exec("BEGIN IMMEDIATE")) return error;
-    // Another process may have made it while this one waited for the lock.
+    if ((current == 0 && tables != 0) || current > kSchemaVersion) return ERROR_REGISTRY_CORRUPT;
+    // A store of version 1 that may not be written is read as it is.
+    if (!writable_) return current == 1 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    if (LONG error = Begin(true)) return error;
+    // Another process may have made or repaired it while this one waited for the lock.
     LONG error = version(current, tables);
     if (!error && current == 0 && tables == 0) {
         error = Exec(kSchema);
@@ -426,15 +585,64 @@ LONG Store::CreateSchema() {
                      static_cast<long long>(id), RootName(id), fold.c_str());
             error = Exec(sql);
         }
-        if (!error) error = Exec("PRAGMA user_version = 1");
+        current = 1;
+    }
+    // Version 1 to 2, once: the index, and the standard keys, added where missing and made
+    // stable where an earlier version created them volatile. Their values and sub-keys
+    // stay as they are, volatile sub-keys included.
+    if (!error && current == 1) {
+        error = Exec(kSchemaVersion2);
+        if (!error) error = EnsureStandardKeys();
+        if (!error) error = Exec("PRAGMA user_version = 2");
     } else if (!error && current != kSchemaVersion) {
         error = ERROR_REGISTRY_CORRUPT;
     }
     if (error) {
-        Exec("ROLLBACK");
+        Rollback();
         return error;
     }
-    return Exec("COMMIT");
+    return Commit();
+}
+
+LONG Store::EnsureStandardKeys() {
+    // Volatile keys of an earlier system start are gone: purged first, so that none of
+    // them is made stable again.
+    {
+        sqlite3_stmt* purge = Prepare(kPurgeStale);
+        if (!purge) return StoreError(sqlite3_errcode(db_));
+        Reset reset(purge);
+        BindText(purge, 1, boot_);
+        int rc = sqlite3_step(purge);
+        if (rc != SQLITE_DONE) return StoreError(rc, sqlite3_system_errno(db_));
+    }
+    sqlite3_stmt* stable = nullptr;
+    int rc = sqlite3_prepare_v2(db_, "UPDATE keys SET boot = NULL WHERE id = ?1", -1, &stable, nullptr);
+    if (rc != SQLITE_OK) return StoreError(rc, sqlite3_system_errno(db_));
+    LONG error = ERROR_SUCCESS;
+    for (const StandardKey& key : kStandardKeys) {
+        KeyRow row{key.root, false, false, 0};
+        std::string_view path(key.path);
+        while (!error && !path.empty()) {
+            size_t slash = path.find('\\');
+            std::string_view name = path.substr(0, slash);
+            path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+            KeyRow child;
+            error = LookupChild(row.id, name, child);
+            if (error == ERROR_FILE_NOT_FOUND) {
+                error = InsertChild(row, name, false, "", child);
+            } else if (!error && child.isVolatile) {
+                sqlite3_reset(stable);
+                sqlite3_bind_int64(stable, 1, child.id);
+                rc = sqlite3_step(stable);
+                if (rc != SQLITE_DONE) error = StoreError(rc, sqlite3_system_errno(db_));
+                child.isVolatile = false;
+            }
+            row = child;
+        }
+        if (error) break;
+    }
+    sqlite3_finalize(stable);
+    return error;
 }
 
 LONG Store::PurgeStaleVolatileKeys() {
@@ -473,6 +681,7 @@ LONG Store::RefreshBoot() {
     // Which volatile keys exist has changed without a write.
     keyCache_.clear();
     valueCache_.clear();
+    cursors_.clear();
     return PurgeStaleVolatileKeys();
 }
 
@@ -639,19 +848,95 @@ LONG Store::DeleteTree(KeyId id) {
     return rc == SQLITE_DONE ? ERROR_SUCCESS : StoreError(rc, sqlite3_system_errno(db_));
 }
 
-LONG Store::SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written) {
-    sqlite3_stmt* s = Prepare(kSubKeyAt);
+LONG Store::ReadRows(bool values, KeyId id, DWORD index, const Row* after, size_t want, Cursor& batch) {
+    sqlite3_stmt* s = Prepare(values ? (after ? kValuesAfter : kValuesAt) : (after ? kSubKeysAfter : kSubKeysAt));
     if (!s) return StoreError(sqlite3_errcode(db_));
     Reset reset(s);
     sqlite3_bind_int64(s, 1, id);
-    BindText(s, 2, boot_);
-    sqlite3_bind_int64(s, 3, int64_t(index));
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-    if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-    name.assign(ColumnBytes(s, 0));
-    keyClass.assign(ColumnBytes(s, 1));
-    written = sqlite3_column_int64(s, 2);
+    if (values) {
+        sqlite3_bind_int64(s, 2, after ? after->order : int64_t(index));
+        sqlite3_bind_int64(s, 3, int64_t(want));
+    } else {
+        BindText(s, 2, boot_);
+        if (after) BindText(s, 3, after->fold);
+        else sqlite3_bind_int64(s, 3, int64_t(index));
+        sqlite3_bind_int64(s, 4, int64_t(want));
+    }
+    batch.rows.clear();
+    batch.end = false;
+    size_t bytes = 0;
+    for (;;) {
+        int rc = sqlite3_step(s);
+        if (rc == SQLITE_DONE) {
+            batch.end = true;
+            return ERROR_SUCCESS;
+        }
+        if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
+        Row& row = batch.rows.emplace_back();
+        row.name.assign(ColumnBytes(s, 0));
+        row.extra.assign(ColumnBytes(s, 1));
+        row.number = sqlite3_column_int64(s, 2);
+        if (values) row.order = sqlite3_column_int64(s, 3);
+        else row.fold.assign(ColumnBytes(s, 3));
+        bytes += row.name.size() + row.extra.size() + row.fold.size();
+        // Large values are not gathered by the megabyte: the batch ends early.
+        if (batch.rows.size() == want || bytes > kBatchBytes) return ERROR_SUCCESS;
+    }
+}
+
+bool Store::CursorHolds(KeyId id, DWORD index, bool values) {
+    auto it = cursors_.find(uint64_t(id) * 2 + (values ? 1 : 0));
+    if (it == cursors_.end()) return false;
+    const Cursor& c = it->second;
+    const uint64_t count = ChangeCount();
+    if ((count & 1) || c.count != count || c.key != id || c.rows.empty() || index < c.first) return false;
+    return index - c.first < c.rows.size() || (c.end && index - c.first >= c.rows.size());
+}
+
+LONG Store::RowAt(bool values, KeyId id, DWORD index, const Row*& row, Row& single) {
+    const uint64_t count = ChangeCount();
+    Cursor batch;
+    if (count & 1) {
+        // Nothing may be kept: the one row alone.
+        if (LONG error = ReadRows(values, id, index, nullptr, 1, batch)) return error;
+        if (batch.rows.empty()) return ERROR_NO_MORE_ITEMS;
+        single = std::move(batch.rows.front());
+        row = &single;
+        return ERROR_SUCCESS;
+    }
+    const uint64_t token = uint64_t(id) * 2 + (values ? 1 : 0);
+    if (cursors_.size() > 64 && !cursors_.count(token)) cursors_.clear();
+    Cursor& c = cursors_[token];
+    if (c.count != count || c.key != id) c = Cursor{count, id, 0, false, {}};
+    if (!c.rows.empty() && index >= c.first) {
+        if (index - c.first < c.rows.size()) {
+            row = &c.rows[index - c.first];
+            return ERROR_SUCCESS;
+        }
+        if (c.end) return ERROR_NO_MORE_ITEMS;
+    }
+    // The next batch after the last row read, twice as long as that one; or, for an index
+    // out of order, that row alone.
+    const bool follows = !c.rows.empty() && index == c.first + c.rows.size();
+    const size_t want = follows ? std::min(c.rows.size() * 2, kBatchRows) : 1;
+    if (LONG error = ReadRows(values, id, index, follows ? &c.rows.back() : nullptr, want, batch)) return error;
+    c.first = index;
+    c.rows = std::move(batch.rows);
+    c.end = batch.end;
+    // Written meanwhile: the rows answer this call and are not kept.
+    if (ChangeCount() != count) c.count = 1;
+    if (c.rows.empty()) return ERROR_NO_MORE_ITEMS;
+    row = &c.rows.front();
+    return ERROR_SUCCESS;
+}
+
+LONG Store::SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written) {
+    const Row* row = nullptr;
+    Row single;
+    if (LONG error = RowAt(false, id, index, row, single)) return error;
+    name = row->name;
+    keyClass = row->extra;
+    written = row->number;
     return ERROR_SUCCESS;
 }
 
@@ -734,17 +1019,12 @@ LONG Store::DeleteValue(KeyId id, std::string_view name) {
 }
 
 LONG Store::ValueAt(KeyId id, DWORD index, std::string& name, DWORD& type, std::string& data) {
-    sqlite3_stmt* s = Prepare(kValueAt);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
-    sqlite3_bind_int64(s, 2, int64_t(index));
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
-    if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-    name.assign(ColumnBytes(s, 0));
-    type = DWORD(sqlite3_column_int64(s, 1));
-    data.assign(ColumnBytes(s, 2));
+    const Row* row = nullptr;
+    Row single;
+    if (LONG error = RowAt(true, id, index, row, single)) return error;
+    name = row->name;
+    data = row->extra;
+    type = DWORD(row->number);
     return ERROR_SUCCESS;
 }
 
@@ -761,11 +1041,12 @@ Store* CurrentStore(LONG& error) {
         return nullptr;
     }
     std::string path = dir + "/registry.db";
-    if (store && store->path_ == path) {
+    if (store && store->path_ == path && (!store->snapshot_ || store->SnapshotCurrent())) {
         if ((error = store->RefreshBoot()) != ERROR_SUCCESS) return nullptr;
         return store.get();
     }
     store.reset();
+    // A state directory that is not the user's alone is refused, for reading too.
     if (EnsureStateDirectory().empty()) {
         error = errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_REGISTRY_IO_FAILED;
         return nullptr;

@@ -19,6 +19,9 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
+
+#include <sys/types.h>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -87,6 +90,11 @@ public:
     LONG DeleteTree(KeyId id);
 
     // The sub-key at an index of the sorted list; ERROR_NO_MORE_ITEMS past the end.
+    // Each key's enumeration has a cursor in the connection: rows are read in batches,
+    // each after the last row of the one before, and kept while the change counter stands
+    // still, so that walking the indexes in order costs O(1) a step (whether through one
+    // handle or a new one for each index). While nothing may be kept (a write under way, a
+    // store without a counter) the row is read on its own.
     LONG SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written);
     struct KeyInfo {
         std::string keyClass;
@@ -100,8 +108,21 @@ public:
     LONG GetValue(KeyId id, std::string_view name, DWORD& type, std::string* data);
     LONG SetValue(KeyId id, std::string_view name, DWORD type, const void* data, size_t size);
     LONG DeleteValue(KeyId id, std::string_view name);
-    // The value at an index in the order values were first set; ERROR_NO_MORE_ITEMS past the end.
+    // The value at an index in the order values were first set; ERROR_NO_MORE_ITEMS past the
+    // end. Through the key's cursor, as SubKeyAt.
     LONG ValueAt(KeyId id, DWORD index, std::string& name, DWORD& type, std::string& data);
+    // Whether SubKeyAt (values false) or ValueAt can answer from the key's cursor without
+    // reading the store: the counter has not moved since the batch was read, in a
+    // transaction that found the key.
+    bool CursorHolds(KeyId id, DWORD index, bool values);
+
+    // The standard keys every store holds, stable: each as its root's row and its path.
+    struct StandardKey {
+        KeyId root;
+        const char* path;
+    };
+    static const StandardKey kStandardKeys[];
+    static const size_t kStandardKeyCount;
 
     // Results of reads, kept while no process has written the store since. Every write
     // transaction of this layer moves the store's change counter (a word in the shared
@@ -127,7 +148,12 @@ private:
     enum Statement : int;
     Store() = default;
     LONG Open(const std::string& path);
+    LONG PrepareFiles();
     LONG CreateSchema();
+    LONG EnsureStandardKeys();
+    // For a store opened as an unchanging snapshot (see Open): whether the files still are
+    // as they were, so that the snapshot is current.
+    bool SnapshotCurrent() const;
     LONG PurgeStaleVolatileKeys();
     LONG RefreshBoot();
     sqlite3_stmt* Prepare(Statement which);
@@ -135,7 +161,15 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string path_;
+    std::string realPath_;  // the database file itself, symbolic links resolved
     std::string boot_;
+    bool snapshot_ = false;
+    struct FileStamp {
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        int64_t modified = 0;
+    } stamp_;
     bool writable_ = false;
     int pid_ = 0;
     sqlite3_stmt* statements_[32] = {};
@@ -145,7 +179,25 @@ private:
     uint64_t cachedAt_ = 1;
     std::unordered_map<std::string, KeyRow> keyCache_;
     std::unordered_map<std::string, CachedValue> valueCache_;
-    void OpenCounter();
+    // A batch of rows of one enumeration: rows first .. first + rows.size() - 1 of the
+    // key's list, read while the counter stood at `count`.
+    struct Row {
+        std::string name, extra;  // the value's data, or the sub-key's class
+        int64_t number = 0;       // the value's type, or the sub-key's last write time
+        int64_t order = 0;        // the value's rowid
+        std::string fold;         // the sub-key's folded name
+    };
+    struct Cursor {
+        uint64_t count = 1;
+        KeyId key = 0;
+        DWORD first = 0;
+        bool end = false;  // the batch reaches the end of the list
+        std::vector<Row> rows;
+    };
+    std::unordered_map<uint64_t, Cursor> cursors_;
+    LONG ReadRows(bool values, KeyId id, DWORD index, const Row* after, size_t want, Cursor& batch);
+    LONG RowAt(bool values, KeyId id, DWORD index, const Row*& row, Row& single);
+    LONG OpenCounter();
     void MoveCounter(bool starting);
     bool PrepareCache(uint64_t count);
 };
