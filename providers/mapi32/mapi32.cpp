@@ -38,8 +38,6 @@
 
 #include "mime.h"
 
-extern char** environ;
-
 namespace {
 
 using navo::mail::Address;
@@ -244,6 +242,7 @@ std::string MailtoUri(const navo::mail::Message& m, const std::vector<std::strin
 bool HandToClient(const std::string& program, const std::string& uri, std::string& reason) {
     std::vector<std::string> args = {program, uri};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
@@ -311,9 +310,9 @@ ULONG OpenOutbox(Fd& dir, std::string& path) {
     if (n == 0 || n >= sizeof state) return Fail(MAPI_E_FAILURE, "The folder of the system state cannot be made.");
     path = std::string(state) + "/outbox";
     if (mkdir(path.c_str(), 0700) == 0) {
-        // The umask may have taken away bits that the owner needs.
-        if (fchmodat(AT_FDCWD, path.c_str(), 0700, AT_SYMLINK_NOFOLLOW) != 0)
-            return Fail(MAPI_E_ACCESS_DENIED, "The outbox folder '" + path + "' cannot be made private: " + ErrnoText(errno) + ".");
+        // The umask may have taken away bits that the owner needs even to open the folder;
+        // where this cannot be done, the fchmod below still sets the mode of one that opens.
+        (void)fchmodat(AT_FDCWD, path.c_str(), 0700, AT_SYMLINK_NOFOLLOW);
     } else if (errno != EEXIST) {
         return Fail(MAPI_E_DISK_FULL, "The outbox folder '" + path + "' cannot be created: " + ErrnoText(errno) + ".");
     }
