@@ -185,49 +185,59 @@ public:
     explicit Base64Stream(Sink& out) : out_(out) {}
 
     [[nodiscard]] bool Add(std::string_view bytes) {
-        std::string text;
-        text.reserve((bytes.size() / 3 + 2) * 4 * 78 / 76 + 4);
+        // Room for every group of this piece and a line end after each 19 of them. The
+        // buffer is kept from piece to piece: one allocation for the whole stream.
+        size_t room = (bytes.size() / 3 + 2) * 4 + (bytes.size() / 57 + 2) * 2;
+        if (text_.size() < room) text_.resize(room);
+        char* start = text_.data();
+        char* end = start;
         while (pending_ > 0 && pending_ < 3 && !bytes.empty()) {
             group_[pending_++] = bytes.front();
             bytes.remove_prefix(1);
         }
         if (pending_ == 3) {
-            Group(group_, 3, text);
+            end = Group(group_, 3, end);
             pending_ = 0;
         }
         size_t whole = bytes.size() / 3 * 3;
-        for (size_t i = 0; i < whole; i += 3) Group(bytes.data() + i, 3, text);
+        for (size_t i = 0; i < whole; i += 3) end = Group(bytes.data() + i, 3, end);
         for (size_t i = whole; i < bytes.size(); ++i) group_[pending_++] = bytes[i];
-        return text.empty() || out_.Write(text);
+        return end == start || out_.Write(std::string_view(start, size_t(end - start)));
     }
 
     // Pads the last group and ends the last line.
     [[nodiscard]] bool Finish() {
-        std::string text;
-        if (pending_) Group(group_, pending_, text);
+        char text[8];
+        char* end = pending_ ? Group(group_, pending_, text) : text;
         pending_ = 0;
-        if (column_) text += "\r\n";
+        if (column_) {
+            *end++ = '\r';
+            *end++ = '\n';
+        }
         column_ = 0;
-        return text.empty() || out_.Write(text);
+        return end == text || out_.Write(std::string_view(text, size_t(end - text)));
     }
 
 private:
-    void Group(const char* p, size_t n, std::string& text) {
+    char* Group(const char* p, size_t n, char* out) {
         uint32_t v = uint32_t(uint8_t(p[0])) << 16;
         if (n > 1) v |= uint32_t(uint8_t(p[1])) << 8;
         if (n > 2) v |= uint8_t(p[2]);
-        text += kAlphabet[(v >> 18) & 63];
-        text += kAlphabet[(v >> 12) & 63];
-        text += n > 1 ? kAlphabet[(v >> 6) & 63] : '=';
-        text += n > 2 ? kAlphabet[v & 63] : '=';
+        *out++ = kAlphabet[(v >> 18) & 63];
+        *out++ = kAlphabet[(v >> 12) & 63];
+        *out++ = n > 1 ? kAlphabet[(v >> 6) & 63] : '=';
+        *out++ = n > 2 ? kAlphabet[v & 63] : '=';
         column_ += 4;
         if (column_ >= 76) {
-            text += "\r\n";
+            *out++ = '\r';
+            *out++ = '\n';
             column_ = 0;
         }
+        return out;
     }
 
     Sink& out_;
+    std::string text_;
     char group_[3] = {};
     size_t pending_ = 0;
     size_t column_ = 0;
