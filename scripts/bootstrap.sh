@@ -23,6 +23,7 @@ test_packages=(
   libbenchmark-dev                      # benchmarks
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
   python3                               # tests: Python's email package reads the mail we write
+  xdg-utils                             # xdg-email: mail to the desktop's client (tests run the real one)
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows DLL (x64 and x86)
   mingw-w64-tools                       # Windows build helpers (widl, gendef)
   googletest                            # GoogleTest sources, built for Windows

@@ -2,9 +2,12 @@
 //
 // It resolves Internet addresses and delivers a message in one of two ways:
 //  - with MAPI_DIALOG in a desktop session that has xdg-email, the message goes to the
-//    user's mail client for review (xdg-email, started without a shell);
+//    user's mail client for review (xdg-email, started without a shell, given the whole
+//    message as one mailto: URI);
 //  - otherwise it is written as a standards-conforming .eml file into the outbox of the
-//    emulated system state (<state directory>/outbox), atomically.
+//    emulated system state (<state directory>/outbox), atomically and a piece at a time.
+// When the desktop's client does not take the message, it goes to the outbox instead and
+// the provider says so (on standard error and through NavoMAPIGetLastText).
 // NAVOTOOLS_MAIL_DELIVERY=outbox or =xdg-email forces one way; NAVOTOOLS_MAIL_FROM sets
 // the sender.
 
@@ -19,8 +22,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,15 +38,14 @@
 
 #include "mime.h"
 
-extern char** environ;
-
 namespace {
 
 using navo::mail::Address;
 
-constexpr size_t kMaxAttachmentBytes = size_t(64) << 20;
-
 std::mutex g_lock;
+// What this thread's last MAPISendMail has to say: why it failed, or where the message
+// went when the desktop's client did not take it.
+thread_local std::string t_lastText;
 std::set<LHANDLE> g_sessions;
 std::set<void*> g_buffers;
 LHANDLE g_nextSession = 1;
@@ -98,31 +102,67 @@ bool RecipientAddress(const MapiRecipDesc& r, Address& out) {
     return r.lpszName && navo::mail::ParseAddress(r.lpszName, out);
 }
 
-bool ReadFile(const char* path, std::string& bytes, ULONG& error) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno == ENOENT || errno == ENOTDIR ? MAPI_E_ATTACHMENT_NOT_FOUND : MAPI_E_ATTACHMENT_OPEN_FAILURE;
-        return false;
+ULONG Fail(ULONG code, std::string text) {
+    t_lastText = std::move(text);
+    return code;
+}
+
+std::string ErrnoText(int error) {
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+// A file descriptor, closed by its owner.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(other.Release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            fd_ = other.Release();
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { Reset(); }
+    int Get() const { return fd_; }
+    int Release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void Reset() {
+        if (fd_ >= 0) close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens an attachment for reading. A FIFO or a device never blocks the open (O_NONBLOCK);
+// anything but a regular file is refused, and so is a file over the size limit.
+ULONG OpenAttachment(const char* path, Fd& out) {
+    const std::string quoted = std::string("The attachment '") + path + "'";
+    Fd fd(open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        int error = errno;
+        if (error == ENOENT || error == ENOTDIR) return Fail(MAPI_E_ATTACHMENT_NOT_FOUND, quoted + " does not exist.");
+        if (error == EMFILE || error == ENFILE)
+            return Fail(MAPI_E_TOO_MANY_FILES, quoted + " cannot be opened: too many files are open.");
+        return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, quoted + " cannot be opened: " + ErrnoText(error) + ".");
     }
     struct stat st{};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || size_t(st.st_size) > kMaxAttachmentBytes) {
-        close(fd);
-        error = MAPI_E_ATTACHMENT_OPEN_FAILURE;
-        return false;
-    }
-    bytes.resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    close(fd);
-    if (done != bytes.size()) {
-        error = MAPI_E_ATTACHMENT_OPEN_FAILURE;
-        return false;
-    }
-    return true;
+    if (fstat(fd.Get(), &st) != 0)
+        return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, quoted + " cannot be examined: " + ErrnoText(errno) + ".");
+    if (!S_ISREG(st.st_mode)) return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, quoted + " is not a regular file.");
+    if (uint64_t(st.st_size) > navo::mail::kMaxAttachmentBytes)
+        return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, navo::mail::AttachmentTooLargeText(path));
+    out = std::move(fd);
+    return SUCCESS_SUCCESS;
 }
 
 std::string LastComponent(const char* path) {
@@ -131,14 +171,16 @@ std::string LastComponent(const char* path) {
     return cut == std::string::npos ? p : p.substr(cut + 1);
 }
 
+// Only absolute folders of PATH count: an empty or relative entry would run whatever
+// lies in the current folder.
 bool FindInPath(const char* program, std::string& found) {
     const char* path = getenv("PATH");
     std::string rest = path ? path : "/usr/bin:/bin";
     while (true) {
         size_t colon = rest.find(':');
         std::string dir = rest.substr(0, colon);
-        std::string candidate = (dir.empty() ? "." : dir) + "/" + program;
-        if (access(candidate.c_str(), X_OK) == 0) {
+        std::string candidate = dir + "/" + program;
+        if (!dir.empty() && dir[0] == '/' && access(candidate.c_str(), X_OK) == 0) {
             found = candidate;
             return true;
         }
@@ -147,35 +189,160 @@ bool FindInPath(const char* program, std::string& found) {
     }
 }
 
-// Hands the message to the desktop's mail client. Every text is one element of the
-// argument vector: nothing is ever read by a shell.
-ULONG HandToClient(const std::string& program, const navo::mail::Message& m, const std::vector<std::string>& files) {
-    std::vector<std::string> args = {program, "--utf8"};
-    for (const Address& a : m.cc) args.insert(args.end(), {"--cc", a.address});
-    for (const Address& a : m.bcc) args.insert(args.end(), {"--bcc", a.address});
-    if (!m.subject.empty()) args.insert(args.end(), {"--subject", m.subject});
-    if (!m.body.empty()) args.insert(args.end(), {"--body", m.body});
-    for (const std::string& f : files) args.insert(args.end(), {"--attach", f});
-    // "--" keeps an address that starts with '-' from reading as an option.
-    args.push_back("--");
-    for (const Address& a : m.to) args.push_back(a.address);
+// Percent-encodes every byte but letters, digits, "-._~" and '@'.
+std::string UriEncode(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            std::string_view("-._~@").find(char(c)) != std::string_view::npos) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+// The whole message as one mailto: URI (RFC 6068): the To addresses, then cc, bcc,
+// subject, body (line ends as CR LF) and each attachment's absolute path as xdg-email
+// itself writes it (attach=). As one argument that starts with "mailto:" it never reads
+// as an option, whatever an address starts with; and being percent-encoded it holds no
+// blank, quote, backslash or line break for xdg-email's shell code to reinterpret.
+std::string MailtoUri(const navo::mail::Message& m, const std::vector<std::string>& files) {
+    std::string uri = "mailto:";
+    for (size_t i = 0; i < m.to.size(); ++i) uri += (i ? "," : "") + UriEncode(m.to[i].address);
+    std::vector<std::string> fields;
+    for (const Address& a : m.cc) fields.push_back("cc=" + UriEncode(a.address));
+    for (const Address& a : m.bcc) fields.push_back("bcc=" + UriEncode(a.address));
+    if (!m.subject.empty()) fields.push_back("subject=" + UriEncode(m.subject));
+    if (!m.body.empty()) {
+        std::string body;
+        for (size_t i = 0; i < m.body.size(); ++i) {
+            char c = m.body[i];
+            if (c == '\r' && i + 1 < m.body.size() && m.body[i + 1] == '\n') continue;
+            body += (c == '\r' || c == '\n') ? std::string("\r\n") : std::string(1, c);
+        }
+        fields.push_back("body=" + UriEncode(body));
+    }
+    for (const std::string& f : files) {
+        char* absolute = realpath(f.c_str(), nullptr);
+        fields.push_back("attach=" + UriEncode(absolute ? absolute : f.c_str()));
+        free(absolute);
+    }
+    for (size_t i = 0; i < fields.size(); ++i) uri += (i ? "&" : "?") + fields[i];
+    return uri;
+}
+
+// Hands the message to the desktop's mail client: xdg-email gets the URI as its one
+// argument, and no shell of ours reads anything. False, with the reason, when xdg-email
+// cannot be started or does not report success.
+bool HandToClient(const std::string& program, const std::string& uri, std::string& reason) {
+    std::vector<std::string> args = {program, uri};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return MAPI_E_FAILURE;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    int error = posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (error != 0) {
+        reason = program + " could not be started: " + ErrnoText(error);
+        return false;
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ULONG(SUCCESS_SUCCESS) : ULONG(MAPI_E_FAILURE);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            reason = "the end of " + program + " could not be awaited: " + ErrnoText(errno);
+            return false;
+        }
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    reason = WIFEXITED(status) ? program + " exited with status " + std::to_string(WEXITSTATUS(status))
+                               : program + " was ended by signal " + std::to_string(WTERMSIG(status));
+    return false;
 }
 
-ULONG PlaceInOutbox(const std::string& bytes) {
+// The outbox file, written through a buffer so that the many small pieces of a message
+// become few writes.
+class FileSink : public navo::mail::Sink {
+public:
+    FileSink(int fd, std::string path) : fd_(fd), path_(std::move(path)) { buffer_.reserve(kBufferBytes); }
+    bool Write(std::string_view bytes) override {
+        if (buffer_.size() + bytes.size() > kBufferBytes && !Flush()) return false;
+        if (bytes.size() >= kBufferBytes) return WriteAll(bytes);
+        buffer_.append(bytes);
+        return true;
+    }
+    [[nodiscard]] bool Flush() {
+        bool ok = WriteAll(buffer_);
+        buffer_.clear();
+        return ok;
+    }
+
+private:
+    bool WriteAll(std::string_view bytes) {
+        while (!bytes.empty()) {
+            ssize_t n = write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                failure_ = "The outbox file '" + path_ + "' cannot be written: " + ErrnoText(n < 0 ? errno : ENOSPC) + ".";
+                return false;
+            }
+            bytes.remove_prefix(size_t(n));
+        }
+        return true;
+    }
+
+    static constexpr size_t kBufferBytes = size_t(64) << 10;
+    int fd_;
+    std::string path_;
+    std::string buffer_;
+};
+
+// The outbox folder, created 0700 whatever the umask and opened without following a
+// symbolic link. One that another user owns or can write is refused: what lies in it
+// could have been planted.
+ULONG OpenOutbox(Fd& dir, std::string& path) {
     char state[4096];
     DWORD n = NavoGetStateDirectoryA(state, sizeof state, TRUE);
-    if (n == 0 || n >= sizeof state) return MAPI_E_FAILURE;
-    std::string outbox = std::string(state) + "/outbox";
-    if (mkdir(outbox.c_str(), 0700) != 0 && errno != EEXIST) return MAPI_E_DISK_FULL;
+    if (n == 0 || n >= sizeof state) return Fail(MAPI_E_FAILURE, "The folder of the system state cannot be made.");
+    path = std::string(state) + "/outbox";
+    if (mkdir(path.c_str(), 0700) == 0) {
+        // The umask may have taken away bits that the owner needs even to open the folder;
+        // where this cannot be done, the fchmod below still sets the mode of one that opens.
+        (void)fchmodat(AT_FDCWD, path.c_str(), 0700, AT_SYMLINK_NOFOLLOW);
+    } else if (errno != EEXIST) {
+        return Fail(MAPI_E_DISK_FULL, "The outbox folder '" + path + "' cannot be created: " + ErrnoText(errno) + ".");
+    }
+    Fd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        int error = errno;
+        if (error == ELOOP || error == ENOTDIR)
+            return Fail(MAPI_E_ACCESS_DENIED, "The outbox '" + path + "' is not a folder but a symbolic link or a file.");
+        return Fail(MAPI_E_ACCESS_DENIED, "The outbox folder '" + path + "' cannot be opened: " + ErrnoText(error) + ".");
+    }
+    struct stat st{};
+    if (fstat(fd.Get(), &st) != 0)
+        return Fail(MAPI_E_ACCESS_DENIED, "The outbox folder '" + path + "' cannot be examined: " + ErrnoText(errno) + ".");
+    if (st.st_uid != geteuid())
+        return Fail(MAPI_E_ACCESS_DENIED, "The outbox folder '" + path + "' belongs to another user.");
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+        return Fail(MAPI_E_ACCESS_DENIED, "The outbox folder '" + path + "' can be written by other users; make it private (chmod 700).");
+    if ((st.st_mode & 07777) != 0700 && fchmod(fd.Get(), 0700) != 0)
+        return Fail(MAPI_E_ACCESS_DENIED, "The outbox folder '" + path + "' cannot be made private: " + ErrnoText(errno) + ".");
+    dir = std::move(fd);
+    return SUCCESS_SUCCESS;
+}
+
+// Writes the message into the outbox a piece at a time: a temporary file, private and
+// created afresh (never through a symbolic link), renamed into place when whole, so that
+// a reader of the outbox never sees half a mail. `saved` gets the file's path.
+ULONG PlaceInOutbox(const navo::mail::Message& m, std::string& saved) {
+    Fd dir;
+    std::string outbox;
+    if (ULONG code = OpenOutbox(dir, outbox); code != SUCCESS_SUCCESS) return code;
     static std::atomic<unsigned> counter{0};
     char stamp[32];
     time_t now = time(nullptr);
@@ -184,22 +351,34 @@ ULONG PlaceInOutbox(const std::string& bytes) {
     strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
     std::string name = std::string(stamp) + "-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
                        RandomHex(6) + ".eml";
-    std::string temp = outbox + "/." + name + ".tmp";
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return MAPI_E_DISK_FULL;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t w = write(fd, bytes.data() + done, bytes.size() - done);
-        if (w <= 0) break;
-        done += size_t(w);
+    std::string temp = "." + name + ".tmp";
+    Fd file(openat(dir.Get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (file.Get() < 0)
+        return Fail(MAPI_E_DISK_FULL, "The outbox file '" + outbox + "/" + temp + "' cannot be created: " + ErrnoText(errno) + ".");
+    FileSink sink(file.Get(), outbox + "/" + temp);
+    std::string error;
+    ULONG code = MAPI_E_DISK_FULL;
+    if (fchmod(file.Get(), 0600) != 0) {
+        error = "The outbox file '" + outbox + "/" + temp + "' cannot be made private: " + ErrnoText(errno) + ".";
+    } else if (!navo::mail::Compose(m, "=_navotools_" + RandomHex(24), sink, error)) {
+        // A write that failed is the outbox's fault; anything else is an attachment's.
+        if (sink.Failure().empty()) code = MAPI_E_ATTACHMENT_OPEN_FAILURE;
+    } else if (!sink.Flush()) {
+        error = sink.Failure();
+    } else if (fsync(file.Get()) != 0) {
+        error = "The outbox file '" + outbox + "/" + temp + "' cannot be stored: " + ErrnoText(errno) + ".";
     }
-    bool ok = done == bytes.size() && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    // Renamed into place only when whole: a reader of the outbox never sees half a mail.
-    if (!ok || rename(temp.c_str(), (outbox + "/" + name).c_str()) != 0) {
-        unlink(temp.c_str());
-        return MAPI_E_DISK_FULL;
+    if (close(file.Release()) != 0 && error.empty())
+        error = "The outbox file '" + outbox + "/" + temp + "' cannot be stored: " + ErrnoText(errno) + ".";
+    if (error.empty() && renameat(dir.Get(), temp.c_str(), dir.Get(), name.c_str()) != 0)
+        error = "The outbox file '" + outbox + "/" + name + "' cannot be put in place: " + ErrnoText(errno) + ".";
+    if (!error.empty()) {
+        unlinkat(dir.Get(), temp.c_str(), 0);
+        return Fail(code, error);
     }
+    // The new name survives a crash too.
+    fsync(dir.Get());
+    saved = outbox + "/" + name;
     return SUCCESS_SUCCESS;
 }
 
@@ -258,38 +437,49 @@ MAPI_EXPORT ULONG WINAPI MAPIResolveName(LHANDLE session, ULONG_PTR, LPSTR name,
 }
 
 MAPI_EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR, lpMapiMessage message, FLAGS flags, ULONG) {
-    if (!message) return MAPI_E_FAILURE;
-    if (session && !ValidSession(session)) return MAPI_E_INVALID_SESSION;
+    t_lastText.clear();
+    if (!message) return Fail(MAPI_E_FAILURE, "No message was given.");
+    if (session && !ValidSession(session)) return Fail(MAPI_E_INVALID_SESSION, "The session is not open.");
     navo::mail::Message m;
     m.from = Sender();
     for (ULONG i = 0; i < message->nRecipCount; ++i) {
-        if (!message->lpRecips) return MAPI_E_INVALID_RECIPS;
+        if (!message->lpRecips) return Fail(MAPI_E_INVALID_RECIPS, "The message counts recipients but has none.");
         const MapiRecipDesc& r = message->lpRecips[i];
         Address a;
-        if (!RecipientAddress(r, a)) return MAPI_E_UNKNOWN_RECIPIENT;
+        if (!RecipientAddress(r, a)) {
+            const char* text = r.lpszAddress && *r.lpszAddress ? r.lpszAddress : r.lpszName ? r.lpszName : "";
+            return Fail(MAPI_E_UNKNOWN_RECIPIENT, std::string("The recipient '") + text + "' is not an Internet mail address.");
+        }
         switch (r.ulRecipClass) {
             case MAPI_TO: m.to.push_back(a); break;
             case MAPI_CC: m.cc.push_back(a); break;
             case MAPI_BCC: m.bcc.push_back(a); break;
-            default: return MAPI_E_BAD_RECIPTYPE;
+            default: return Fail(MAPI_E_BAD_RECIPTYPE, "A recipient is neither To, Cc nor Bcc.");
         }
     }
     const bool dialog = (flags & MAPI_DIALOG) != 0;
     // Without the dialog nobody could add a recipient later.
-    if (m.to.empty() && m.cc.empty() && m.bcc.empty() && !dialog) return MAPI_E_INVALID_RECIPS;
+    if (m.to.empty() && m.cc.empty() && m.bcc.empty() && !dialog)
+        return Fail(MAPI_E_INVALID_RECIPS, "The message has no recipient.");
     m.subject = message->lpszSubject ? message->lpszSubject : "";
     m.body = message->lpszNoteText ? message->lpszNoteText : "";
+    // Every attachment is opened and checked before anything is delivered: one that is
+    // missing, too large or not a regular file stops it all. The files stay open, and the
+    // outbox reads them from these descriptors a piece at a time.
+    std::vector<Fd> opened;
     std::vector<std::string> paths;
     for (ULONG i = 0; i < message->nFileCount; ++i) {
-        if (!message->lpFiles) return MAPI_E_ATTACHMENT_NOT_FOUND;
+        if (!message->lpFiles) return Fail(MAPI_E_ATTACHMENT_NOT_FOUND, "The message counts attachments but has none.");
         const MapiFileDesc& f = message->lpFiles[i];
-        if (!f.lpszPathName || !*f.lpszPathName) return MAPI_E_ATTACHMENT_NOT_FOUND;
+        if (!f.lpszPathName || !*f.lpszPathName) return Fail(MAPI_E_ATTACHMENT_NOT_FOUND, "An attachment has no path.");
+        Fd fd;
+        if (ULONG code = OpenAttachment(f.lpszPathName, fd); code != SUCCESS_SUCCESS) return code;
         navo::mail::Attachment a;
-        ULONG error = SUCCESS_SUCCESS;
-        // Every file is read before anything is delivered: a missing one stops it all.
-        if (!ReadFile(f.lpszPathName, a.bytes, error)) return error;
         a.name = f.lpszFileName && *f.lpszFileName ? f.lpszFileName : LastComponent(f.lpszPathName);
         if (a.name.empty()) a.name = "attachment";
+        a.path = f.lpszPathName;
+        a.fd = fd.Get();
+        opened.push_back(std::move(fd));
         m.attachments.push_back(std::move(a));
         paths.emplace_back(f.lpszPathName);
     }
@@ -298,11 +488,39 @@ MAPI_EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR, lpMapiMessage 
 
     const char* delivery = getenv("NAVOTOOLS_MAIL_DELIVERY");
     std::string mode = delivery ? delivery : "auto";
-    std::string client;
     bool desktop = (getenv("DISPLAY") && *getenv("DISPLAY")) || (getenv("WAYLAND_DISPLAY") && *getenv("WAYLAND_DISPLAY"));
+    std::string saved;
     if (mode == "xdg-email" || (mode == "auto" && dialog && desktop)) {
-        if (FindInPath("xdg-email", client)) return HandToClient(client, m, paths);
-        if (mode == "xdg-email") return MAPI_E_FAILURE;
+        std::string client;
+        if (!FindInPath("xdg-email", client)) {
+            if (mode == "xdg-email") return Fail(MAPI_E_FAILURE, "xdg-email was not found in PATH.");
+        } else {
+            std::string reason;
+            if (HandToClient(client, MailtoUri(m, paths), reason)) return SUCCESS_SUCCESS;
+            if (mode == "xdg-email")
+                return Fail(MAPI_E_FAILURE, "The desktop's mail client did not take the message: " + reason + ".");
+            // Nothing is lost: the message is kept in the outbox, and the caller is told.
+            if (ULONG code = PlaceInOutbox(m, saved); code != SUCCESS_SUCCESS)
+                return Fail(code, "The desktop's mail client did not take the message (" + reason +
+                                      "), and the outbox failed too: " + t_lastText);
+            t_lastText = "The desktop's mail client did not take the message (" + reason +
+                         "); it was saved in the outbox instead: " + saved;
+            fprintf(stderr, "mapi32.dll: %s\n", t_lastText.c_str());
+            return SUCCESS_SUCCESS;
+        }
     }
-    return PlaceInOutbox(navo::mail::Compose(m, "=_navotools_" + RandomHex(24)));
+    return PlaceInOutbox(m, saved);
+}
+
+// Not part of Simple MAPI: the text that explains this thread's last MAPISendMail, that is
+// why it failed, or where the message went when the desktop's mail client did not take
+// it (the call then returned 0); empty after a plain success. Copies at most size - 1
+// bytes and a terminating NUL into the buffer and returns the whole text's length.
+MAPI_EXPORT ULONG WINAPI NavoMAPIGetLastText(LPSTR buffer, ULONG size) {
+    if (buffer && size) {
+        size_t n = std::min<size_t>(t_lastText.size(), size - 1);
+        memcpy(buffer, t_lastText.data(), n);
+        buffer[n] = '\0';
+    }
+    return ULONG(t_lastText.size());
 }

@@ -2,10 +2,19 @@
 
 #include "mime.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 namespace navo::mail {
 namespace {
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Input pieces of whole base64 lines (57 bytes make a line of 76 characters).
+constexpr size_t kPieceBytes = size_t(57) * 1024;
 
 bool IsAsciiPrintable(unsigned char c) { return c >= 0x20 && c < 0x7F; }
 
@@ -147,34 +156,154 @@ bool BodyIs7bit(std::string_view body) {
     return true;
 }
 
-// Lines end in CR LF whatever they ended in.
-std::string CanonicalLines(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 32);
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
+// Brings line ends to CR LF whatever they were, fed in pieces: a CR that ends one piece
+// and an LF that starts the next are one line end.
+class CanonicalLines {
+public:
+    std::string Add(std::string_view text) {
+        std::string out;
+        out.reserve(text.size() + text.size() / 32 + 2);
+        for (char c : text) {
+            if (afterCr_ && c == '\n') {
+                afterCr_ = false;
+                continue;
+            }
+            afterCr_ = c == '\r';
+            if (c == '\r' || c == '\n') out += "\r\n";
+            else out += c;
         }
+        return out;
     }
-    return out;
+
+private:
+    bool afterCr_ = false;
+};
+
+// Base64 in lines of 76 characters, fed in pieces of any size and written as it goes.
+class Base64Stream {
+public:
+    explicit Base64Stream(Sink& out) : out_(out) {}
+
+    [[nodiscard]] bool Add(std::string_view bytes) {
+        // Room for every group of this piece and a line end after each 19 of them. The
+        // buffer is kept from piece to piece: one allocation for the whole stream.
+        size_t room = (bytes.size() / 3 + 2) * 4 + (bytes.size() / 57 + 2) * 2;
+        if (text_.size() < room) text_.resize(room);
+        char* start = text_.data();
+        char* end = start;
+        while (pending_ > 0 && pending_ < 3 && !bytes.empty()) {
+            group_[pending_++] = bytes.front();
+            bytes.remove_prefix(1);
+        }
+        if (pending_ == 3) {
+            end = Group(group_, 3, end);
+            pending_ = 0;
+        }
+        size_t whole = bytes.size() / 3 * 3;
+        for (size_t i = 0; i < whole; i += 3) end = Group(bytes.data() + i, 3, end);
+        for (size_t i = whole; i < bytes.size(); ++i) group_[pending_++] = bytes[i];
+        return end == start || out_.Write(std::string_view(start, size_t(end - start)));
+    }
+
+    // Pads the last group and ends the last line.
+    [[nodiscard]] bool Finish() {
+        char text[8];
+        char* end = pending_ ? Group(group_, pending_, text) : text;
+        pending_ = 0;
+        if (column_) {
+            *end++ = '\r';
+            *end++ = '\n';
+        }
+        column_ = 0;
+        return end == text || out_.Write(std::string_view(text, size_t(end - text)));
+    }
+
+private:
+    char* Group(const char* p, size_t n, char* out) {
+        uint32_t v = uint32_t(uint8_t(p[0])) << 16;
+        if (n > 1) v |= uint32_t(uint8_t(p[1])) << 8;
+        if (n > 2) v |= uint8_t(p[2]);
+        *out++ = kAlphabet[(v >> 18) & 63];
+        *out++ = kAlphabet[(v >> 12) & 63];
+        *out++ = n > 1 ? kAlphabet[(v >> 6) & 63] : '=';
+        *out++ = n > 2 ? kAlphabet[v & 63] : '=';
+        column_ += 4;
+        if (column_ >= 76) {
+            *out++ = '\r';
+            *out++ = '\n';
+            column_ = 0;
+        }
+        return out;
+    }
+
+    Sink& out_;
+    std::string text_;
+    char group_[3] = {};
+    size_t pending_ = 0;
+    size_t column_ = 0;
+};
+
+bool WriteTextPart(std::string_view body, Sink& out) {
+    const bool plain = BodyIs7bit(body);
+    std::string head = "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: ";
+    head += plain ? "7bit\r\n\r\n" : "base64\r\n\r\n";
+    if (!out.Write(head)) return false;
+    CanonicalLines lines;
+    Base64Stream base64(out);
+    bool endsWithLineEnd = false;
+    for (size_t i = 0; i < body.size(); i += kPieceBytes) {
+        std::string piece = lines.Add(body.substr(i, kPieceBytes));
+        if (piece.empty()) continue;
+        endsWithLineEnd = piece.size() >= 2 && piece.compare(piece.size() - 2, 2, "\r\n") == 0;
+        if (!(plain ? out.Write(piece) : base64.Add(piece))) return false;
+    }
+    if (plain) return endsWithLineEnd || out.Write("\r\n");
+    return base64.Finish();
 }
 
-std::string TextPart(std::string_view body) {
-    std::string canonical = CanonicalLines(body);
-    std::string out = "Content-Type: text/plain; charset=UTF-8\r\n";
-    if (BodyIs7bit(body)) {
-        out += "Content-Transfer-Encoding: 7bit\r\n\r\n" + canonical;
-        if (canonical.size() < 2 || canonical.substr(canonical.size() - 2) != "\r\n") out += "\r\n";
-    } else {
-        out += "Content-Transfer-Encoding: base64\r\n\r\n" + Base64(canonical);
+// One attachment's part: its headers, then its bytes read and encoded a piece at a time.
+bool WriteAttachment(const Attachment& a, std::string_view boundary, Sink& out, std::vector<char>& buffer,
+                     std::string& error) {
+    std::string name;
+    for (char c : a.name) name += (c == '\r' || c == '\n') ? ' ' : c;
+    bool ascii = !NeedsEncoding(name);
+    std::string head = "\r\n--" + std::string(boundary) + "\r\n";
+    head += "Content-Type: application/octet-stream";
+    head += ascii ? "; name=" + QuotedParameter(name) : "; name=\"" + EncodeHeaderText(name) + "\"";
+    head += "\r\nContent-Transfer-Encoding: base64\r\n";
+    head += "Content-Disposition: attachment; ";
+    head += ascii ? "filename=" + QuotedParameter(name) : "filename*=" + ExtendedParameter(name);
+    head += "\r\n\r\n";
+    if (!out.Write(head)) {
+        error = out.Failure();
+        return false;
     }
-    return out;
+    Base64Stream base64(out);
+    uint64_t total = 0;
+    while (true) {
+        ssize_t n = read(a.fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = "The attachment '" + a.path + "' cannot be read: " + std::strerror(errno) + ".";
+            return false;
+        }
+        if (n == 0) break;
+        total += uint64_t(n);
+        // The size was checked when the file was opened; this catches a file that grows.
+        if (total > kMaxAttachmentBytes) {
+            error = AttachmentTooLargeText(a.path);
+            return false;
+        }
+        if (!base64.Add(std::string_view(buffer.data(), size_t(n)))) {
+            error = out.Failure();
+            return false;
+        }
+    }
+    if (!base64.Finish()) {
+        error = out.Failure();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -205,8 +334,12 @@ bool ParseAddress(std::string_view text, Address& out) {
     return true;
 }
 
+std::string AttachmentTooLargeText(std::string_view path) {
+    return "The attachment '" + std::string(path) + "' is larger than the limit of " +
+           std::to_string(kMaxAttachmentBytes >> 20) + " MiB (" + std::to_string(kMaxAttachmentBytes) + " bytes).";
+}
+
 std::string Base64(std::string_view bytes, size_t lineLength) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     out.reserve(bytes.size() / 3 * 4 + bytes.size() / 57 * 2 + 8);
     size_t column = 0;
@@ -251,37 +384,36 @@ std::string EncodeHeaderText(std::string_view text) {
     return out;
 }
 
-std::string Compose(const Message& m, std::string_view boundary) {
-    std::string out;
-    out += Header("Date", m.date);
-    out += Header("From", Mailbox(m.from));
-    if (!m.to.empty()) out += "To: " + AddressList(m.to) + "\r\n";
-    if (!m.cc.empty()) out += "Cc: " + AddressList(m.cc) + "\r\n";
+bool Compose(const Message& m, std::string_view boundary, Sink& out, std::string& error) {
+    std::string head;
+    head += Header("Date", m.date);
+    head += Header("From", Mailbox(m.from));
+    if (!m.to.empty()) head += "To: " + AddressList(m.to) + "\r\n";
+    if (!m.cc.empty()) head += "Cc: " + AddressList(m.cc) + "\r\n";
     // A draft for review keeps its blind copies; the client removes them when it sends.
-    if (!m.bcc.empty()) out += "Bcc: " + AddressList(m.bcc) + "\r\n";
-    out += Header("Subject", EncodeHeaderText(m.subject));
-    out += "Message-ID: <" + m.messageId + ">\r\n";
-    out += "X-Unsent: 1\r\n";
-    out += "MIME-Version: 1.0\r\n";
-    if (m.attachments.empty()) return out + TextPart(m.body);
-
-    out += "Content-Type: multipart/mixed; boundary=\"" + std::string(boundary) + "\"\r\n\r\n";
-    out += "This is a message in MIME format.\r\n";
-    out += "\r\n--" + std::string(boundary) + "\r\n" + TextPart(m.body);
-    for (const Attachment& a : m.attachments) {
-        std::string name;
-        for (char c : a.name) name += (c == '\r' || c == '\n') ? ' ' : c;
-        bool ascii = !NeedsEncoding(name);
-        out += "\r\n--" + std::string(boundary) + "\r\n";
-        out += "Content-Type: application/octet-stream";
-        out += ascii ? "; name=" + QuotedParameter(name) : "; name=\"" + EncodeHeaderText(name) + "\"";
-        out += "\r\nContent-Transfer-Encoding: base64\r\n";
-        out += "Content-Disposition: attachment; ";
-        out += ascii ? "filename=" + QuotedParameter(name) : "filename*=" + ExtendedParameter(name);
-        out += "\r\n\r\n" + Base64(a.bytes);
+    if (!m.bcc.empty()) head += "Bcc: " + AddressList(m.bcc) + "\r\n";
+    head += Header("Subject", EncodeHeaderText(m.subject));
+    head += "Message-ID: <" + m.messageId + ">\r\n";
+    head += "X-Unsent: 1\r\n";
+    head += "MIME-Version: 1.0\r\n";
+    if (!m.attachments.empty()) {
+        head += "Content-Type: multipart/mixed; boundary=\"" + std::string(boundary) + "\"\r\n\r\n";
+        head += "This is a message in MIME format.\r\n";
+        head += "\r\n--" + std::string(boundary) + "\r\n";
     }
-    out += "\r\n--" + std::string(boundary) + "--\r\n";
-    return out;
+    if (!out.Write(head) || !WriteTextPart(m.body, out)) {
+        error = out.Failure();
+        return false;
+    }
+    if (m.attachments.empty()) return true;
+    std::vector<char> buffer(kPieceBytes);
+    for (const Attachment& a : m.attachments)
+        if (!WriteAttachment(a, boundary, out, buffer, error)) return false;
+    if (!out.Write("\r\n--" + std::string(boundary) + "--\r\n")) {
+        error = out.Failure();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace navo::mail

@@ -39,13 +39,19 @@ CString Row(UINT id) {
     return text;
 }
 
-// The five functions of the provider, looked up by name in this order.
+// The text a provider may give for its last MAPISendMail: this project's Linux provider
+// exports it; Windows' MAPI32.DLL and other providers do not.
+using NavoMapiGetLastText = ULONG(WINAPI*)(LPSTR buffer, ULONG size);
+
+// The five functions of the provider, looked up by name in this order, and the optional
+// sixth.
 struct Provider {
     LPMAPILOGON logon = nullptr;
     LPMAPISENDMAIL sendMail = nullptr;
     LPMAPIRESOLVENAME resolveName = nullptr;
     LPMAPILOGOFF logoff = nullptr;
     LPMAPIFREEBUFFER freeBuffer = nullptr;
+    NavoMapiGetLastText lastText = nullptr;
 };
 
 template <typename F>
@@ -75,7 +81,20 @@ Provider LoadProvider() {
     p.resolveName = Lookup<LPMAPIRESOLVENAME>(module, "MAPIResolveName");
     p.logoff = Lookup<LPMAPILOGOFF>(module, "MAPILogoff");
     p.freeBuffer = Lookup<LPMAPIFREEBUFFER>(module, "MAPIFreeBuffer");
+    if (FARPROC proc = GetProcAddress(module, "NavoMAPIGetLastText"))
+        p.lastText = reinterpret_cast<NavoMapiGetLastText>(reinterpret_cast<void (*)()>(proc));
     return p;
+}
+
+// The provider's own words on why the send failed, where it has any.
+CString ProviderText(const Provider& mapi) {
+    CString text;
+    if (!mapi.lastText) return text;
+    ULONG length = mapi.lastText(nullptr, 0);
+    if (length == 0 || length > 65536) return text;
+    mapi.lastText(text.GetBuffer(int(length) + 1), length + 1);
+    text.ReleaseBuffer();
+    return text;
 }
 
 bool SimpleMapiAvailable() {
@@ -153,6 +172,7 @@ void SendMail(CString recipient, CString subject, CString noteText, const CStrin
     if (code != SUCCESS_SUCCESS) {
         CString details;
         if (code == MAPI_USER_ABORT) details = Row(IDS_NAVO_MAPI_USER_ABORT);
+        else details = ProviderText(mapi);
         CString text;
         text.FormatMessage(UINT(IDS_NAVO_MAPI_SEND_FAILED), DWORD_PTR(code), static_cast<LPCSTR>(details));
         closeAndThrow(text);
