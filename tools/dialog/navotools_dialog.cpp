@@ -11,6 +11,10 @@
 #include <gdk/gdkx.h>
 #endif
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -96,6 +100,11 @@ void SetOwner(GtkWidget* dialog, unsigned long owner) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The box belongs to the thread that waits for it: should that go away (the application
+    // killed), so does the box.
+    pid_t parent = getppid();
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) return 1;
     if (argc != 4) {
         fprintf(stderr, "usage: navotools-dialog STYLE OWNER CAPTION < TEXT\n");
         return 2;

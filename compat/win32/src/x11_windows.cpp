@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -217,24 +218,28 @@ unsigned long WindowPid(Display* d, Window w, Atom netWmPid) {
 namespace navo::x11 {
 
 void ShowCursorOnOwnWindows(PointerShape shape) {
-    Connection c;
-    if (!c) return;
-    Display* d = c.get();
+    // The watch keeps the connection that made it open until it is taken down: the server
+    // may drop a themed (image) cursor together with the connection that created it, even
+    // while windows still show it.
+    static std::unique_ptr<Connection> watchConnection;
+    std::unique_ptr<Connection> c = std::move(watchConnection);
+    if (!c) c = std::make_unique<Connection>();
+    if (!*c) return;
+    Display* d = c->get();
     Atom wmState = XInternAtom(d, "WM_STATE", False);
     Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
-    // The server keeps a cursor for as long as a window uses it: it may be freed, and this
-    // connection closed, once it is defined.
     Cursor watch = shape == PointerShape::Watch ? XCreateFontCursor(d, XC_watch) : None;
     const auto self = static_cast<unsigned long>(getpid());
     for (Window top : Children(d, DefaultRootWindow(d))) {
-        c.ClearError();
+        c->ClearError();
         Window client = ClientWindow(d, top, wmState);
         if (WindowPid(d, client, netWmPid) != self) continue;
         if (watch != None) XDefineCursor(d, client, watch);
         else XUndefineCursor(d, client);
     }
-    if (watch != None) XFreeCursor(d, watch);
-    c.SyncOk();
+    if (watch != None) XFreeCursor(d, watch);  // the windows hold it
+    c->SyncOk();
+    if (shape == PointerShape::Watch) watchConnection = std::move(c);
 }
 
 }  // namespace navo::x11
