@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks
   libx11-dev                            # windows on Linux are X11 windows
+  libgtk-3-dev                          # navotools-dialog: the message box on Linux desktops
+  xdotool imagemagick libxfixes-dev     # tests: keys into dialogs, their pictures, the cursor
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
   python3                               # tests: Python's email package reads the mail we write
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows DLL (x64 and x86)

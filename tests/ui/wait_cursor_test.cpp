@@ -87,31 +87,6 @@ TEST_F(WaitCursorTest, TheWatchIsOverOwnWindowsWhileTheCountIsPositive) {
     EXPECT_TRUE(WaitFor([&] { return CursorOver(own) == normalPixels; }));
 }
 
-TEST(WaitCursorWithoutDisplay, CountsAndRestoresTheHandle) {
-    const char* display = getenv("DISPLAY");
-    std::string saved = display ? display : "";
-    unsetenv("DISPLAY");
-    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
-    ASSERT_NE(arrow, nullptr);
-    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), arrow);  // the same handle for every load
-    EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(1)), nullptr);
-    HCURSOR before = SetCursor(arrow);
-    {
-        CWinApp app("Navo Wait");
-        app.DoWaitCursor(1);
-        EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_WAIT));
-        app.DoWaitCursor(0);  // restore: still waiting
-        EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_WAIT));
-        app.DoWaitCursor(-1);
-        EXPECT_EQ(GetCursor(), arrow);
-        app.DoWaitCursor(-1);  // an end too many stays at zero
-        EXPECT_EQ(app.m_nWaitCursorCount, 0);
-        EXPECT_EQ(GetCursor(), arrow);
-    }
-    SetCursor(before);
-    if (display) setenv("DISPLAY", saved.c_str(), 1);
-}
-
 }  // namespace
 
 #endif
