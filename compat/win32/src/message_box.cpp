@@ -149,11 +149,14 @@ int RunDialog(const mb::Type& type, HWND owner, const char* text, const char* ca
     do {
         waited = waitpid(pid, &status, 0);
     } while (waited < 0 && errno == EINTR);
-    if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return 0;
     char* end = nullptr;
     long id = strtol(answer, &end, 10);
-    if (end == answer || (*end != '\n' && *end != '\0')) return 0;
-    return mb::HasButton(type, int(id)) ? int(id) : 0;
+    if (end == answer || *end != '\n' || !mb::HasButton(type, int(id))) return 0;
+    // An application that ignores SIGCHLD has its children reaped for it (ECHILD): the
+    // whole answer line stands on its own then.
+    bool reapedElsewhere = waited < 0 && errno == ECHILD;
+    if (!reapedElsewhere && (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)) return 0;
+    return int(id);
 }
 
 void WriteLine(const char* caption, const char* text) {
