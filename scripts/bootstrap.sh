@@ -14,6 +14,7 @@ run_packages=(
   libicu-dev                            # locale data
   libsqlite3-dev                        # the registry store
   libx11-dev                            # windows on Linux are X11 windows
+  libgtk-3-dev                          # navotools-dialog: the message box on Linux desktops
 )
 
 # Testing, analysis and the Windows build.
@@ -21,6 +22,7 @@ test_packages=(
   libclang-rt-14-dev                    # libFuzzer and sanitizer runtimes for clang
   libgtest-dev libgmock-dev             # tests
   libbenchmark-dev                      # benchmarks
+  xdotool imagemagick libxfixes-dev     # tests: keys into dialogs, their pictures, the cursor
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
   python3                               # tests: Python's email package reads the mail we write
   xdg-utils                             # xdg-email: mail to the desktop's client (tests run the real one)

@@ -19,6 +19,7 @@ Script g_script;
 std::string g_log;
 MapiRecipDesc* g_resolved = nullptr;
 MapiRecipDesc g_resolvedCopy;
+bool g_waitCursorAtSend = false;
 constexpr LHANDLE kSession = 77;
 
 std::string Text(LPCSTR s) { return s ? "\"" + std::string(s) + "\"" : "null"; }
@@ -45,6 +46,9 @@ PROVIDER_EXPORT void RecordingScript(ULONG logon, ULONG resolve, ULONG send, ULO
 
 PROVIDER_EXPORT const char* RecordingLog() { return g_log.c_str(); }
 
+// Whether the cursor was the wait cursor when MAPISendMail was last called.
+PROVIDER_EXPORT BOOL RecordingWaitCursorAtSend() { return g_waitCursorAtSend; }
+
 PROVIDER_EXPORT ULONG WINAPI MAPILogon(ULONG_PTR ui, LPSTR profile, LPSTR password, FLAGS flags, ULONG reserved,
                               LPLHANDLE session) {
     g_log += "MAPILogon ui=" + Num(ui) + " profile=" + Text(profile) + " password=" + Text(password) +
@@ -70,6 +74,7 @@ PROVIDER_EXPORT ULONG WINAPI MAPIResolveName(LHANDLE session, ULONG_PTR ui, LPST
 }
 
 PROVIDER_EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR ui, lpMapiMessage m, FLAGS flags, ULONG reserved) {
+    g_waitCursorAtSend = GetCursor() == LoadCursorA(nullptr, IDC_WAIT);
     g_log += "MAPISendMail session=" + Num(session) + " ui=" + Num(ui) + " flags=" + Num(flags) +
              " reserved=" + Num(reserved);
     if (m) {

@@ -170,6 +170,22 @@ TEST_F(SendMailTest, MakesTheCallsInOrderWithTheirFlags) {
     EXPECT_TRUE(CursorEnded());
 }
 
+// The application's default wait cursor is the platform's IDC_WAIT while the mail client
+// works, and the cursor of before once SendMail returns.
+TEST_F(SendMailTest, TheWaitCursorIsShownWhileTheClientWorks) {
+    Script(0, 0, 0, 0);
+    HMODULE provider = LoadLibraryA("MAPI32.DLL");
+    auto waitAtSend = reinterpret_cast<BOOL (*)()>(
+        reinterpret_cast<void (*)()>(GetProcAddress(provider, "RecordingWaitCursorAtSend")));
+    ASSERT_NE(nullptr, waitAtSend);
+    HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    HCURSOR before = SetCursor(arrow);
+    EXPECT_EQ("", Send("Ann <ann@example.org>", CStringArray()));
+    EXPECT_TRUE(waitAtSend());
+    EXPECT_EQ(GetCursor(), arrow);
+    SetCursor(before);
+}
+
 TEST_F(SendMailTest, NoAttachmentsStillPassTheClearedArray) {
     Script(0, 0, 0, 0);
     EXPECT_EQ("", Send("Ann <ann@example.org>", CStringArray()));

@@ -60,6 +60,17 @@ public:
     void RestoreWaitCursor();
 };
 
+// A window object: the HWND it wraps (null when it wraps none).
+class NAVO_MFC_API CWnd : public CCmdTarget {
+public:
+    CWnd();
+    explicit CWnd(HWND window);
+    ~CWnd() override;
+    HWND GetSafeHwnd() const;
+
+    HWND m_hWnd;
+};
+
 // The application object. Constructing it makes it the module state's current
 // application; at most one exists at a time.
 class NAVO_MFC_API CWinApp : public CCmdTarget {
@@ -70,19 +81,25 @@ public:
     virtual BOOL InitInstance();
     virtual int ExitInstance();
 
-    // Shows a message box for AfxMessageBox and returns the button. The default writes
-    // "<app name>: <text>" to standard error and returns the default button of the style
-    // (IDOK for MB_OK): a process without a display never blocks.
+    // Shows a message box for AfxMessageBox and returns the button. The default is the
+    // platform's MessageBoxA with the style unchanged and the application's name as the
+    // caption, owned by the main window when there is one and task-modal otherwise (on
+    // Linux, MessageBoxA of compat/win32: see docs/mfc-layer.md).
     virtual int DoMessageBox(LPCSTR prompt, UINT type, UINT promptId);
-    // Counts begin (1) and end (-1) calls; 0 restores. Applications override it to show a
-    // busy cursor.
+    // Counts begin (1) and end (-1) calls. While the count is positive the cursor is the
+    // platform's wait cursor (IDC_WAIT); when it comes back to 0 the cursor that was current
+    // at the first begin is restored. 0 shows the cursor that the count calls for again.
     virtual void DoWaitCursor(int code);
 
+    // The application's main window; null when it has none. The application sets it.
+    CWnd* m_pMainWnd;
     LPCSTR m_pszAppName;
     // The running executable's file name without folder and extension.
     LPCSTR m_pszExeName;
     HINSTANCE m_hInstance;
     int m_nWaitCursorCount;
+    // The cursor to restore when the wait ends.
+    HCURSOR m_hcurWaitCursorRestore;
 
 private:
     CString m_strAppName;
@@ -95,6 +112,6 @@ NAVO_MFC_API int AFXAPI AfxMessageBox(LPCSTR text, UINT type = MB_OK, UINT helpI
 // As above with the text loaded by ID through the resource chain.
 NAVO_MFC_API int AFXAPI AfxMessageBox(UINT textId, UINT type = MB_OK, UINT helpId = UINT(-1));
 
-// The default message box of a process: standard error, default button. Used by
-// CWinApp::DoMessageBox and by AfxMessageBox without an application.
+// The platform's message box with this caption, task-modal and without an owner (null
+// caption: the executable's name). Used by AfxMessageBox without an application.
 NAVO_MFC_API int AFXAPI AfxDefaultMessageBox(LPCSTR caption, LPCSTR text, UINT type);

@@ -1,9 +1,6 @@
 // CCmdTarget, CWinApp, the wait cursor and message boxes.
 #include <afxwin.h>
 
-#include <cstdio>
-#include <cstring>
-
 CCmdTarget::CCmdTarget() = default;
 CCmdTarget::~CCmdTarget() = default;
 
@@ -35,26 +32,20 @@ CString ExecutableBaseName() {
     return name;
 }
 
-int DefaultButton(UINT type) {
-    static const int kButtons[][3] = {
-        {IDOK, IDOK, IDOK},                 // MB_OK
-        {IDOK, IDCANCEL, IDCANCEL},         // MB_OKCANCEL
-        {IDABORT, IDRETRY, IDIGNORE},       // MB_ABORTRETRYIGNORE
-        {IDYES, IDNO, IDCANCEL},            // MB_YESNOCANCEL
-        {IDYES, IDNO, IDNO},                // MB_YESNO
-        {IDRETRY, IDCANCEL, IDCANCEL},      // MB_RETRYCANCEL
-        {IDCANCEL, IDTRYAGAIN, IDCONTINUE}  // MB_CANCELTRYCONTINUE
-    };
-    UINT kind = type & MB_TYPEMASK;
-    if (kind >= sizeof kButtons / sizeof kButtons[0]) kind = 0;
-    UINT which = (type & MB_DEFMASK) >> 8;
-    if (which > 2) which = 2;
-    return kButtons[kind][which];
-}
-
 }  // namespace
 
-CWinApp::CWinApp(LPCSTR appName) : m_pszAppName(nullptr), m_pszExeName(nullptr), m_hInstance(nullptr), m_nWaitCursorCount(0) {
+CWnd::CWnd() : m_hWnd(nullptr) {}
+CWnd::CWnd(HWND window) : m_hWnd(window) {}
+CWnd::~CWnd() = default;
+HWND CWnd::GetSafeHwnd() const { return m_hWnd; }
+
+CWinApp::CWinApp(LPCSTR appName)
+    : m_pMainWnd(nullptr),
+      m_pszAppName(nullptr),
+      m_pszExeName(nullptr),
+      m_hInstance(nullptr),
+      m_nWaitCursorCount(0),
+      m_hcurWaitCursorRestore(nullptr) {
     m_strExeName = ExecutableBaseName();
     m_strAppName = appName ? CString(appName) : m_strExeName;
     m_pszAppName = m_strAppName;
@@ -77,18 +68,33 @@ CWinApp::~CWinApp() {
 BOOL CWinApp::InitInstance() { return TRUE; }
 int CWinApp::ExitInstance() { return 0; }
 
-int CWinApp::DoMessageBox(LPCSTR prompt, UINT type, UINT) { return AfxDefaultMessageBox(m_pszAppName, prompt, type); }
+int CWinApp::DoMessageBox(LPCSTR prompt, UINT type, UINT) {
+    // Owned by the main window, the box is modal to it; without one it is modal to every
+    // window of the calling thread.
+    HWND owner = m_pMainWnd ? m_pMainWnd->m_hWnd : nullptr;
+    if (!owner) type |= MB_TASKMODAL;
+    return MessageBoxA(owner, prompt ? prompt : "", m_pszAppName, type);
+}
 
+// MFC's wait cursor: the restore cursor is the one that was current when the count left 0.
 void CWinApp::DoWaitCursor(int code) {
-    if (code == 0) return;
     m_nWaitCursorCount += code;
-    if (m_nWaitCursorCount < 0) m_nWaitCursorCount = 0;
+    if (m_nWaitCursorCount > 0) {
+        HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        if (code > 0 && m_nWaitCursorCount == 1) m_hcurWaitCursorRestore = previous;
+    } else {
+        m_nWaitCursorCount = 0;
+        SetCursor(m_hcurWaitCursorRestore);
+    }
 }
 
 int AFXAPI AfxDefaultMessageBox(LPCSTR caption, LPCSTR text, UINT type) {
-    fprintf(stderr, "%s: %s\n", caption && *caption ? caption : "Message", text ? text : "");
-    fflush(stderr);
-    return DefaultButton(type);
+    CString name;
+    if (!caption) {
+        name = ExecutableBaseName();
+        caption = name;
+    }
+    return MessageBoxA(nullptr, text ? text : "", caption, type | MB_TASKMODAL);
 }
 
 int AFXAPI AfxMessageBox(LPCSTR text, UINT type, UINT helpId) {

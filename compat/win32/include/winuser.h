@@ -28,6 +28,9 @@
 #define MB_APPLMODAL 0x00000000u
 #define MB_SYSTEMMODAL 0x00001000u
 #define MB_TASKMODAL 0x00002000u
+#define MB_MODEMASK 0x00003000u
+#define MB_SETFOREGROUND 0x00010000u
+#define MB_TOPMOST 0x00040000u
 
 #define IDOK 1
 #define IDCANCEL 2
@@ -38,6 +41,22 @@
 #define IDNO 7
 #define IDTRYAGAIN 10
 #define IDCONTINUE 11
+
+// Standard cursors for LoadCursorA with a null instance.
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_IBEAM MAKEINTRESOURCEA(32513)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+#define IDC_CROSS MAKEINTRESOURCEA(32515)
+#define IDC_UPARROW MAKEINTRESOURCEA(32516)
+#define IDC_SIZENWSE MAKEINTRESOURCEA(32642)
+#define IDC_SIZENESW MAKEINTRESOURCEA(32643)
+#define IDC_SIZEWE MAKEINTRESOURCEA(32644)
+#define IDC_SIZENS MAKEINTRESOURCEA(32645)
+#define IDC_SIZEALL MAKEINTRESOURCEA(32646)
+#define IDC_NO MAKEINTRESOURCEA(32648)
+#define IDC_HAND MAKEINTRESOURCEA(32649)
+#define IDC_APPSTARTING MAKEINTRESOURCEA(32650)
+#define IDC_HELP MAKEINTRESOURCEA(32651)
 
 #define WM_NULL 0x0000
 #define WM_CLOSE 0x0010
@@ -80,5 +99,31 @@ WINUSERAPI HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 WINUSERAPI BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // TRUE when the window exists.
 WINUSERAPI BOOL WINAPI IsWindow(HWND window);
+
+// Shows a modal message box and returns the button pressed (IDOK, IDCANCEL, IDYES, ...).
+// The box has the buttons of type's MB_TYPEMASK, the icon of its MB_ICONMASK, the default
+// button of its MB_DEFMASK; caption null gives "Error", text null an empty text. 0 with
+// ERROR_INVALID_MSGBOX_STYLE for a button type the platform does not have.
+// Where it shows (docs/mfc-layer.md): with a display ($DISPLAY or $WAYLAND_DISPLAY) a GTK
+// dialog of the program navotools-dialog, run beside the library and waited for; without a
+// display, or when that program cannot run, a box with one button writes "caption: text"
+// to standard error and returns at once, and a box with a choice asks on the terminal when
+// standard input and standard error are terminals, or else answers the safe button (Cancel
+// where there is one, No for MB_YESNO, Abort for MB_ABORTRETRYIGNORE), never Yes, OK or
+// Retry. NAVOTOOLS_UI=gui|terminal|none chooses: the dialog; the terminal (the question is
+// read from standard input whatever it is); or no question at all (the safe answer).
+WINUSERAPI int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// Cursors. A standard cursor's handle is the same for every load. The process has one
+// current cursor, null until SetCursor sets one. With an X11 display the current cursor is
+// shown over this process's own top-level windows (those whose _NET_WM_PID is this
+// process): IDC_WAIT and IDC_APPSTARTING as the watch, null and IDC_ARROW as the windows'
+// default; without a display only the handle is kept.
+// A standard cursor for a null instance; null with ERROR_RESOURCE_NAME_NOT_FOUND for any
+// other name or for a module's own cursor resources, which this layer does not load.
+WINUSERAPI HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+// Makes cursor the current cursor; returns the previous one.
+WINUSERAPI HCURSOR WINAPI SetCursor(HCURSOR cursor);
+WINUSERAPI HCURSOR WINAPI GetCursor();
 
 }  // extern "C"

@@ -1,4 +1,5 @@
-// Windows over X11: FindWindowA, PostMessageA and IsWindow on the display of $DISPLAY.
+// Windows over X11: FindWindowA, PostMessageA and IsWindow on the display of $DISPLAY, and
+// the current cursor shown over this process's own windows.
 //
 // A window's class is the class part of its WM_CLASS property, its title _NET_WM_NAME or
 // WM_NAME. A top-level window is the client window of a child of the root: the child
@@ -6,17 +7,22 @@
 // WM_STATE. Each call opens its own connection and closes it before it returns, so calls
 // may come from any thread and nothing stays open in an application that never uses them.
 #include <windows.h>
+#include <unistd.h>
 
 #include <X11/Xatom.h>
+#include <X11/cursorfont.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "x11_cursor.h"
 
 namespace {
 
@@ -191,7 +197,52 @@ bool TakesDeleteWindow(Display* d, Window w, Atom deleteWindow) {
     return found;
 }
 
+// The process id in _NET_WM_PID; 0 when the window has none.
+unsigned long WindowPid(Display* d, Window w, Atom netWmPid) {
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    unsigned long pid = 0;
+    if (XGetWindowProperty(d, w, netWmPid, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data) ==
+            Success &&
+        data && type == XA_CARDINAL && format == 32 && items == 1) {
+        pid = *reinterpret_cast<unsigned long*>(data);  // format 32 items come as longs
+    }
+    if (data) XFree(data);
+    return pid;
+}
+
 }  // namespace
+
+namespace navo::x11 {
+
+void ShowCursorOnOwnWindows(PointerShape shape) {
+    // The watch keeps the connection that made it open until it is taken down: the server
+    // may drop a themed (image) cursor together with the connection that created it, even
+    // while windows still show it.
+    static std::unique_ptr<Connection> watchConnection;
+    std::unique_ptr<Connection> c = std::move(watchConnection);
+    if (!c) c = std::make_unique<Connection>();
+    if (!*c) return;
+    Display* d = c->get();
+    Atom wmState = XInternAtom(d, "WM_STATE", False);
+    Atom netWmPid = XInternAtom(d, "_NET_WM_PID", False);
+    Cursor watch = shape == PointerShape::Watch ? XCreateFontCursor(d, XC_watch) : None;
+    const auto self = static_cast<unsigned long>(getpid());
+    for (Window top : Children(d, DefaultRootWindow(d))) {
+        c->ClearError();
+        Window client = ClientWindow(d, top, wmState);
+        if (WindowPid(d, client, netWmPid) != self) continue;
+        if (watch != None) XDefineCursor(d, client, watch);
+        else XUndefineCursor(d, client);
+    }
+    if (watch != None) XFreeCursor(d, watch);  // the windows hold it
+    c->SyncOk();
+    if (shape == PointerShape::Watch) watchConnection = std::move(c);
+}
+
+}  // namespace navo::x11
 
 extern "C" {
 
