@@ -20,7 +20,7 @@ HMODULE LoadAsData(const std::string& operand) {
     HMODULE module = LoadLibraryExA(name.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!module) {
         DWORD code = GetLastError();
-        Fail("cannot load " + operand, code);
+        Fail("cannot load " + operand, code, operand);
         SetLastError(code);
     }
     return module;

@@ -36,14 +36,15 @@ void SetAction(CLI::App& app, Action action);
 CLI::Option* AddOperand(CLI::App& app, const char* name, std::string& value, const char* description);
 
 // "navotools: COMMAND: what: reason" on standard error, and kFailed. The reason is the
-// system's text of `code` and, when the reader that failed left one, its diagnosis.
-int Fail(const std::string& what, DWORD code);
+// system's text of `code` (an insert %1 in it filled with `subject`) and, when the reader
+// that failed left one, its diagnosis.
+int Fail(const std::string& what, DWORD code, const std::string& subject = {});
 // The same with a reason given as text.
 int FailText(const std::string& what, const std::string& reason);
 // A usage error found after parsing: the reason and where help is; kUsage.
 int Usage(const std::string& reason);
 // The reason part of Fail.
-std::string Reason(DWORD code);
+std::string Reason(DWORD code, const std::string& subject = {});
 // The system's text of a code, without its line end and closing period; empty when the
 // system has none.
 std::string SystemText(DWORD code);

@@ -49,7 +49,9 @@ std::string Roff(const std::string& text) {
 }
 
 std::vector<const CLI::Option*> OptionsOf(const CLI::App* app) {
-    return app->get_options([](const CLI::Option* o) { return !o->get_group().empty(); });
+    // The help flag is everywhere: the manual names it once, under OPTIONS.
+    const CLI::Option* help = app->get_parent() ? app->get_help_ptr() : nullptr;
+    return app->get_options([help](const CLI::Option* o) { return !o->get_group().empty() && o != help; });
 }
 
 std::string OptionName(const CLI::Option* o) {
@@ -133,7 +135,7 @@ void Bash(const CLI::App& root) {
     for (const CLI::App* app : apps) {
         std::vector<std::string> words;
         for (const CLI::App* sub : app->get_subcommands({})) words.push_back(sub->get_name());
-        if (app == &root) words.push_back("help");
+        if (app != &root) words.push_back("--help");
         for (const CLI::Option* o : OptionsOf(app)) {
             if (!o->nonpositional()) continue;
             for (const std::string& l : o->get_lnames()) words.push_back("--" + l);
@@ -143,7 +145,8 @@ void Bash(const CLI::App& root) {
         std::vector<int> keyOperands;
         int index = 0;
         for (const CLI::Option* o : app->get_options([](const CLI::Option* o) { return o->get_positional(); })) {
-            if (o->get_name() == "KEY") keyOperands.push_back(index);
+            if (o->get_name() == "KEY" && app->get_parent() && app->get_parent()->get_name() == "reg")
+                keyOperands.push_back(index);
             ++index;
         }
         std::string p = app == &root ? "" : " " + PathOf(app).substr(std::string("navotools ").size());

@@ -109,8 +109,11 @@ std::string SystemText(DWORD code) {
     return s;
 }
 
-std::string Reason(DWORD code) {
+std::string Reason(DWORD code, const std::string& subject) {
     std::string text = SystemText(code);
+    // A text with an insert names what it is about ("%1 is not an application ...").
+    for (size_t at; (at = text.find("%1")) != std::string::npos;)
+        text.replace(at, 2, subject.empty() ? std::string("the file") : subject);
     if (text.empty()) {
         char buffer[32];
         snprintf(buffer, sizeof buffer, "error 0x%08X", unsigned(code));
@@ -126,7 +129,9 @@ int FailText(const std::string& what, const std::string& reason) {
     return kFailed;
 }
 
-int Fail(const std::string& what, DWORD code) { return FailText(what, Reason(code)); }
+int Fail(const std::string& what, DWORD code, const std::string& subject) {
+    return FailText(what, Reason(code, subject));
+}
 
 int Usage(const std::string& reason) {
     fprintf(stderr, "navotools: %s: %s\nTry 'navotools %s --help'.\n", g_commandName.c_str(), reason.c_str(),
@@ -346,6 +351,12 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         g_commandName = PathOf(Deepest(app.get()));
         std::string reason = e.what();
+        // An unknown option is the first thing to tell, before what it left missing.
+        for (const std::string& extra : Deepest(app.get())->remaining())
+            if (extra.size() > 1 && extra[0] == '-') {
+                reason = "unknown option " + extra;
+                break;
+            }
         if (g_commandName.empty()) {
             fprintf(stderr, "navotools: %s\nTry 'navotools --help'.\n", reason.c_str());
             return kUsage;
