@@ -10,6 +10,7 @@ packages=(
   libicu-dev                            # locale data
   libsqlite3-dev                        # the registry store
   libgtest-dev libgmock-dev             # tests
+  libcli11-dev                          # the command line of navotools
   libbenchmark-dev                      # benchmarks
   libx11-dev                            # windows on Linux are X11 windows
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
