@@ -21,6 +21,7 @@ run_packages=(
 test_packages=(
   libclang-rt-14-dev                    # libFuzzer and sanitizer runtimes for clang
   libgtest-dev libgmock-dev             # tests
+  libcli11-dev                          # the command line of navotools
   libbenchmark-dev                      # benchmarks
   xdotool imagemagick libxfixes-dev     # tests: keys into dialogs, their pictures, the cursor
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo

@@ -1,39 +1,49 @@
 // navotools error CODE [TEXT]: the details message of an error code.
-#include <cstdio>
-
 #include "NavoTools.h"
 #include "command.h"
 
 namespace navotools {
 namespace {
 
-int Run(const Args& args);
+struct Options {
+    std::string code, text;
+    bool haveText = false;
+};
 
-const Command kCommand = {
-    "error", "error CODE [TEXT]",
-    "Prints the message the library shows for a Win32 error code: with TEXT, the text, a\n"
-    "blank line and \"Details: [0x<code>] <description>\"; without, \"[0x<code>] <description>\".\n"
-    "CODE is decimal or 0x-hexadecimal, negative values allowed. Exits 1 when the system\n"
-    "has no description of the code (the message is printed all the same).",
-    &Run};
-
-int Run(const Args& args) {
-    if (args.empty() || args.size() > 2) return UsageError(kCommand, "expects a code and at most one text");
+int Run(const Options& o) {
     long long code = 0;
-    if (!ParseCode(args[0], code)) return UsageError(kCommand, "not a 32-bit number: " + args[0]);
+    ParseCode(o.code, code);
     LONG value = static_cast<LONG>(static_cast<uint32_t>(code));
     CString description = GetSystemErrorMessage(value);
     CString message;
-    if (args.size() == 2) {
-        message = GetErrorMessageWithDetails(CString(args[1].c_str()), value);
+    if (o.haveText) {
+        message = GetErrorMessageWithDetails(CString(o.text.c_str()), value);
     } else {
         message.FormatMessage(UINT(IDS_NAVO_CODE_DETAILS), value, static_cast<LPCSTR>(description));
     }
-    fwrite(static_cast<LPCSTR>(message), 1, size_t(message.GetLength()), stdout);
-    if (message.IsEmpty() || message[message.GetLength() - 1] != '\n') fputc('\n', stdout);
+    WriteOut(static_cast<LPCSTR>(message), size_t(message.GetLength()));
+    if (message.IsEmpty() || message[message.GetLength() - 1] != '\n') WriteOut("\n");
     return description.IsEmpty() ? kFailed : kOk;
 }
 
+void Declare(CLI::App& app) {
+    auto o = std::make_shared<Options>();
+    app.description(
+        "print the message the library shows for an error code\n"
+        "With TEXT: the text, a blank line and \"Details: [0x<code>] <description>\";\n"
+        "without: \"[0x<code>] <description>\". Win32 codes and HRESULTs alike. Exits 1\n"
+        "when the system has no description of the code (the message is printed all the\n"
+        "same).");
+    AddOperand(app, "CODE", o->code, "the code, decimal or 0x-hexadecimal, negative allowed")
+        ->required()
+        ->check(CodeValidator());
+    CLI::Option* text = AddOperand(app, "TEXT", o->text, "the sentence the details follow");
+    SetAction(app, [o, text] {
+        o->haveText = text->count() > 0;
+        return Run(*o);
+    });
+}
+
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("error", "print the message the library shows for an error code", &Declare);
 }  // namespace navotools

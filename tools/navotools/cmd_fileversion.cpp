@@ -1,6 +1,5 @@
 // navotools fileversion: the version of each file given, as CVersion reads it and as the
 // four numbers of its version resource.
-#include <cstdio>
 #include <cstdlib>
 
 #include "NavoTools.h"
@@ -8,17 +7,6 @@
 
 namespace navotools {
 namespace {
-
-int Run(const Args& args);
-
-const Command kCommand = {"fileversion", "fileversion FILE...",
-                          "Prints, for each FILE (a PE32 or PE32+ file, or an ELF module with\n"
-                          "embedded resources), its version as major.minor.revision text and as\n"
-                          "the four numbers of its version resource:\n"
-                          "  FILE: 1.02.04 (1.2.3.4)\n"
-                          "A file without readable version information is reported on standard\n"
-                          "error with the reason, and the exit code is then 1.",
-                          &Run};
 
 // The four numbers of the file's fixed version; false with the last error when there is
 // none.
@@ -49,24 +37,32 @@ bool ReadFourParts(const char* file, DWORD parts[4]) {
     return ok;
 }
 
-int Run(const Args& args) {
-    if (args.empty()) return UsageError(kCommand, "needs at least one FILE");
-    int result = kOk;
-    for (const std::string& file : args) {
-        DWORD parts[4] = {};
-        if (!ReadFourParts(file.c_str(), parts)) {
-            const DWORD error = GetLastError();
-            fprintf(stderr, "%s: no version information %s\n", file.c_str(), ErrorDetails(error).c_str());
-            result = kFailed;
-            continue;
+void Declare(CLI::App& app) {
+    auto files = std::make_shared<std::vector<std::string>>();
+    app.description(
+        "print the version of files\n"
+        "For each FILE (a PE32 or PE32+ file, or an ELF module with embedded resources):\n"
+        "  FILE: 1.02.04 (1.2.3.4)\n"
+        "CVersion::GetStrVer's text and the four numbers of the file version. A file\n"
+        "without readable version information is reported on standard error with the\n"
+        "reason, and the exit code is then 1.");
+    app.add_option("FILE", *files, "the files")->required()->option_text(" ");
+    SetAction(app, [files] {
+        int result = kOk;
+        for (const std::string& file : *files) {
+            DWORD parts[4] = {};
+            if (!ReadFourParts(file.c_str(), parts)) {
+                result = Fail(file + ": no version information", GetLastError());
+                continue;
+            }
+            CVersion version{CString(file.c_str())};
+            PrintOut("%s: %s (%u.%u.%u.%u)\n", file.c_str(), static_cast<LPCSTR>(version.GetStrVer()),
+                     unsigned(parts[0]), unsigned(parts[1]), unsigned(parts[2]), unsigned(parts[3]));
         }
-        CVersion version{CString(file.c_str())};
-        printf("%s: %s (%u.%u.%u.%u)\n", file.c_str(), static_cast<LPCSTR>(version.GetStrVer()), unsigned(parts[0]),
-               unsigned(parts[1]), unsigned(parts[2]), unsigned(parts[3]));
-    }
-    return result;
+        return result;
+    });
 }
 
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("fileversion", "print the version of files", &Declare);
 }  // namespace navotools

@@ -1,5 +1,4 @@
 // navotools message MODULE CODE [--lang LANGID]: a text of a module's message table.
-#include <cstdio>
 #include <string>
 
 #include "NavoTools.h"
@@ -8,32 +7,16 @@
 namespace navotools {
 namespace {
 
-int Run(const Args& args);
+struct Options {
+    std::string module, code, lang;
+};
 
-const Command kCommand = {
-    "message", "message MODULE CODE [--lang LANGID]",
-    "Prints the text of message CODE in the message table of MODULE (a path, or a name the\n"
-    "loader finds, such as msgs.dll), with its inserts left as they are. Without --lang the\n"
-    "language is found as for language 0: the thread's UI language, the user's, English.\n"
-    "Exits 1 with the reason (for example error 317: no such message) when there is none.",
-    &Run};
-
-void Fail(const char* what, DWORD code) {
-    fprintf(stderr, "navotools message: %s: %s\n", what, ErrorDetails(code).c_str());
-}
-
-int Run(const Args& args) {
-    if (args.size() != 2 && args.size() != 4) return UsageError(kCommand, "expects a module and a code");
-    long long code = 0;
-    if (!ParseCode(args[1], code)) return UsageError(kCommand, "not a 32-bit number: " + args[1]);
-    long long lang = 0;
-    if (args.size() == 4 && (args[2] != "--lang" || !ParseCode(args[3], lang) || lang < 0 || lang > 0xFFFF))
-        return UsageError(kCommand, "expects --lang LANGID");
-    HMODULE module = LoadLibraryA(args[0].c_str());
-    if (!module) {
-        Fail(("cannot load " + args[0]).c_str(), GetLastError());
-        return kFailed;
-    }
+int Run(const Options& o) {
+    long long code = 0, lang = 0;
+    ParseCode(o.code, code);
+    if (!o.lang.empty()) ParseCode(o.lang, lang);
+    HMODULE module = LoadAsData(o.module);
+    if (!module) return kFailed;
     char* text = nullptr;
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS |
                                       FORMAT_MESSAGE_ALLOCATE_BUFFER,
@@ -44,16 +27,34 @@ int Run(const Args& args) {
         // Message texts end in CR LF; the line feed alone ends the printed line.
         std::string line(text, length);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        printf("%s\n", line.c_str());
+        WriteOut(line + "\n");
     } else {
-        Fail("no message", error);
-        result = kFailed;
+        result = Fail("no message " + o.code + " in " + o.module, error);
     }
     if (text) LocalFree(text);
     FreeLibrary(module);
     return result;
 }
 
+void Declare(CLI::App& app) {
+    auto o = std::make_shared<Options>();
+    app.description(
+        "print a text of a module's message table\n"
+        "The text of message CODE in the message table of MODULE (a path, or a name the\n"
+        "loader finds, such as msgs.dll), with its inserts left as they are. The module is\n"
+        "read as data; none of its code runs. Without --lang the language is found as for\n"
+        "language 0: the thread's UI language, the user's, English. Exits 1 with the reason\n"
+        "when there is no such message.");
+    AddOperand(app, "MODULE", o->module, "the module")->required();
+    AddOperand(app, "CODE", o->code, "the message identifier, decimal or 0x-hexadecimal")
+        ->required()
+        ->check(CodeValidator());
+    app.add_option("--lang", o->lang, "the language identifier, such as 1033")
+        ->option_text(" LANGID")
+        ->check(LangValidator());
+    SetAction(app, [o] { return Run(*o); });
+}
+
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("message", "print a text of a module's message table", &Declare);
 }  // namespace navotools

@@ -1,22 +1,9 @@
 // navotools os: the operating-system version record and the tests that hold for it.
-#include <cstdio>
-
 #include "NavoTools.h"
 #include "command.h"
 
 namespace navotools {
 namespace {
-
-int Run(const Args& args);
-
-const Command kCommand = {
-    "os", "os",
-    "Prints the Windows release as the library sees it (GetVersionExA's record: version,\n"
-    "build, platform and service-pack text), then each of CWinOSVersion's tests with 1 or 0.\n"
-    "On Linux the release is emulated: set NAVOTOOLS_OSVERSION=major.minor.build[.platform]\n"
-    "or write major=, minor=, build=, platform=, csd= lines to the file \"osversion\" of the\n"
-    "state directory ($NAVOTOOLS_HOME, by default ~/.config/navotools).",
-    &Run};
 
 struct Test {
     const char* name;
@@ -38,16 +25,27 @@ constexpr Test kTests[] = {
     {"IsWin2000OrHigher", &CWinOSVersion::IsWin2000OrHigher},
 };
 
-int Run(const Args& args) {
-    if (!args.empty()) return UsageError(kCommand, "takes no arguments");
+int Run() {
     CWinOSVersion os;
     const OSVERSIONINFOA& record = os.GetVerInfo();
-    printf("version\t%u.%u\nbuild\t%u\nplatform\t%u\ncsd\t%.*s\n", record.dwMajorVersion, record.dwMinorVersion,
-           record.dwBuildNumber, record.dwPlatformId, int(sizeof record.szCSDVersion), record.szCSDVersion);
-    for (const Test& test : kTests) printf("%s\t%d\n", test.name, (os.*test.holds)());
+    PrintOut("version\t%u.%u\nbuild\t%u\nplatform\t%u\ncsd\t%.*s\n", unsigned(record.dwMajorVersion),
+             unsigned(record.dwMinorVersion), unsigned(record.dwBuildNumber), unsigned(record.dwPlatformId),
+             int(sizeof record.szCSDVersion), record.szCSDVersion);
+    for (const Test& test : kTests) PrintOut("%s\t%d\n", test.name, (os.*test.holds)());
     return kOk;
 }
 
+void Declare(CLI::App& app) {
+    app.description(
+        "print the Windows release as the library sees it\n"
+        "GetVersionExA's record (version, build, platform, service-pack text), then each\n"
+        "of CWinOSVersion's tests with 1 or 0, tab-separated. On Linux the release is\n"
+        "emulated: set NAVOTOOLS_OSVERSION=major.minor.build[.platform] or write major=,\n"
+        "minor=, build=, platform=, csd= lines to the file \"osversion\" of the state\n"
+        "directory ($NAVOTOOLS_HOME, by default ~/.config/navotools).");
+    SetAction(app, &Run);
+}
+
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("os", "print the Windows release and the version tests", &Declare);
 }  // namespace navotools

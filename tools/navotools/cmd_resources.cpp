@@ -1,23 +1,32 @@
 // navotools resources FILE: the resource types, names and languages of a module.
-#include <cstdio>
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
 #include "NavoTools.h"
 #include "command.h"
+#include "tool_support.h"
 
 namespace navotools {
+
+HMODULE LoadAsData(const std::string& operand) {
+    std::string name = operand;
+    struct stat st{};
+    const size_t slash = name.find_last_of("/\\");
+    if (slash != std::string::npos && stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        name.find('.', slash) == std::string::npos)
+        name += '.';  // a trailing dot: no ".dll" added
+    HMODULE module = LoadLibraryExA(name.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module) {
+        DWORD code = GetLastError();
+        Fail("cannot load " + operand, code, operand);
+        SetLastError(code);
+    }
+    return module;
+}
+
 namespace {
-
-int Run(const Args& args);
-
-const Command kCommand = {
-    "resources", "resources FILE",
-    "Lists the resources of a module (a PE file, an ELF .dll.so or a name the loader\n"
-    "finds): one \"TYPE<TAB>NAME<TAB>LANGID<TAB>SIZE\" line each, types by their RT_ names\n"
-    "where they have one, numbers as #N. Exits 1 when the file does not load or has no\n"
-    "resources.",
-    &Run};
 
 std::string TypeText(LPCSTR type) {
     if (!IS_INTRESOURCE(type)) return type;
@@ -42,14 +51,10 @@ struct Row {
     DWORD size;
 };
 
-struct Walk {
-    std::vector<Row> rows;
-};
-
 BOOL CALLBACK OnLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR param) {
-    auto* walk = reinterpret_cast<Walk*>(param);
+    auto* rows = reinterpret_cast<std::vector<Row>*>(param);
     HRSRC resource = FindResourceExA(module, type, name, language);
-    walk->rows.push_back({TypeText(type), NameText(name), language, resource ? SizeofResource(module, resource) : 0});
+    rows->push_back({TypeText(type), NameText(name), language, resource ? SizeofResource(module, resource) : 0});
     return TRUE;
 }
 
@@ -63,26 +68,31 @@ BOOL CALLBACK OnType(HMODULE module, LPSTR type, LONG_PTR param) {
     return TRUE;
 }
 
-int Run(const Args& args) {
-    if (args.size() != 1) return UsageError(kCommand, "expects one file");
-    HMODULE module = LoadLibraryA(args[0].c_str());
-    if (!module) {
-        DWORD code = GetLastError();
-        fprintf(stderr, "navotools resources: cannot load %s: %s\n", args[0].c_str(), ErrorDetails(code).c_str());
-        return kFailed;
-    }
-    Walk walk;
-    EnumResourceTypesA(module, &OnType, reinterpret_cast<LONG_PTR>(&walk));
-    FreeLibrary(module);
-    for (const Row& row : walk.rows)
-        printf("%s\t%s\t%u\t%u\n", row.type.c_str(), row.name.c_str(), unsigned(row.language), unsigned(row.size));
-    if (walk.rows.empty()) {
-        fprintf(stderr, "navotools resources: %s has no resources\n", args[0].c_str());
-        return kFailed;
-    }
-    return kOk;
+void Declare(CLI::App& app) {
+    auto file = std::make_shared<std::string>();
+    app.description(
+        "list the resources of a module\n"
+        "One \"TYPE<TAB>NAME<TAB>LANGID<TAB>SIZE\" line per resource, types by their RT_\n"
+        "names where they have one, numbers as #N. FILE is a PE file, an ELF module with\n"
+        "embedded resources or a name the loader finds; it is read as data, and none of its\n"
+        "code runs. Exits 1 when the file does not load or has no resources.");
+    AddOperand(app, "FILE", *file, "the module")->required();
+    SetAction(app, [file] {
+        HMODULE module = LoadAsData(*file);
+        if (!module) return int(kFailed);
+        // The loader leaves the reason when the module's resources could not be read.
+        std::string diagnosis = LastDiagnosis();
+        std::vector<Row> rows;
+        EnumResourceTypesA(module, &OnType, reinterpret_cast<LONG_PTR>(&rows));
+        FreeLibrary(module);
+        for (const Row& row : rows)
+            PrintOut("%s\t%s\t%u\t%u\n", row.type.c_str(), row.name.c_str(), unsigned(row.language),
+                     unsigned(row.size));
+        if (rows.empty()) return FailText(*file, diagnosis.empty() ? "no resources" : "no resources: " + diagnosis);
+        return int(kOk);
+    });
 }
 
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("resources", "list the resources of a module", &Declare);
 }  // namespace navotools

@@ -19,15 +19,6 @@
 namespace navotools {
 namespace {
 
-int Run(const Args& args);
-
-const Command kCommand = {"tour", "tour",
-                          "Runs each capability of the library once and says what it did: error texts,\n"
-                          "Internet descriptions, web escaping, versions, the registry, a shortcut, a\n"
-                          "resource DLL and a test mail. Everything it creates it removes again. Exits 0\n"
-                          "only when every step worked.",
-                          &Run};
-
 int g_failures;
 
 // One line: the verdict, what was tried and what came of it, line breaks shown as blanks.
@@ -236,8 +227,7 @@ void MailStep() {
                            : failure);
 }
 
-int Run(const Args& args) {
-    if (!args.empty()) return UsageError(kCommand, "takes no arguments");
+int Run() {
     g_failures = 0;
     TourApp app;
     ErrorSteps();
@@ -251,6 +241,16 @@ int Run(const Args& args) {
     return g_failures ? kFailed : kOk;
 }
 
+void Declare(CLI::App& app) {
+    app.description(
+        "try every capability of the library once\n"
+        "Runs each capability once and says what it did: error texts, Internet\n"
+        "descriptions, web escaping, versions, the registry, a shortcut, a resource DLL and\n"
+        "a test mail. Everything it creates it removes again. Exits 0 only when every step\n"
+        "worked.");
+    SetAction(app, &Run);
+}
+
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("tour", "try every capability of the library once", &Declare);
 }  // namespace navotools

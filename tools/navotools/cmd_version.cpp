@@ -1,41 +1,24 @@
 // navotools version: the library's own version, read from its version resource.
-#include <cstdio>
-#include <cstring>
-
 #include "NavoTools.h"
 #include "command.h"
+#include "tool_support.h"
 
 namespace navotools {
 namespace {
 
-int Run(const Args& args);
-
-const Command kCommand = {"version", "version",
-                          "Prints the file version of the NavoTools library, read from the version\n"
-                          "resource of the loaded library.",
-                          &Run};
-
-// The fixed part of a version block starts with this signature, right after the block's
-// header and its key.
-constexpr DWORD kFixedInfoSignature = 0xFEEF04BD;
-
-int Run(const Args& args) {
-    if (!args.empty()) return UsageError(kCommand, "takes no arguments");
-    HINSTANCE module = AfxFindResourceHandle(MAKEINTRESOURCE(1), RT_VERSION);
-    HRSRC resource = module ? FindResourceA(module, MAKEINTRESOURCE(1), RT_VERSION) : nullptr;
-    const BYTE* data = resource ? static_cast<const BYTE*>(LockResource(LoadResource(module, resource))) : nullptr;
-    DWORD size = resource ? SizeofResource(module, resource) : 0;
-    for (DWORD offset = 0; data && offset + 16 <= size && offset < 128; offset += 4) {
-        DWORD words[4];
-        memcpy(words, data + offset, sizeof words);
-        if (words[0] != kFixedInfoSignature) continue;
-        printf("NavoTools %u.%u.%u.%u\n", words[2] >> 16, words[2] & 0xFFFF, words[3] >> 16, words[3] & 0xFFFF);
-        return kOk;
-    }
-    fprintf(stderr, "navotools version: no version resource found\n");
-    return kFailed;
+void Declare(CLI::App& app) {
+    app.description(
+        "print the version of the NavoTools library\n"
+        "\"NavoTools <major>.<minor>.<build>.<revision>\", read from the version resource of\n"
+        "the loaded library. Exits 1 when it has none.");
+    SetAction(app, [] {
+        std::string version = LibraryVersion();
+        if (version.empty()) return FailText("no version", "the library has no version resource");
+        PrintOut("NavoTools %s\n", version.c_str());
+        return int(kOk);
+    });
 }
 
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("version", "print the version of the NavoTools library", &Declare);
 }  // namespace navotools

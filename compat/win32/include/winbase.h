@@ -87,6 +87,24 @@ WINBASEAPI DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD s
 // when nothing is found, ERROR_BAD_EXE_FORMAT for a file of neither format,
 // ERROR_DLL_INIT_FAILED when the module's entry point refused to attach.
 WINBASEAPI HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
+// LoadLibraryA with flags; `file` must be null. LOAD_LIBRARY_AS_DATAFILE,
+// LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE and LOAD_LIBRARY_AS_IMAGE_RESOURCE read the file's
+// resources without running any of its code: an ELF file is read, never dlopen'ed (the
+// resources of its ".rsrc" section; none without one), and such a module is found by no
+// name. A module loaded already answers such a load. The LOAD_LIBRARY_SEARCH_* flags and
+// LOAD_WITH_ALTERED_SEARCH_PATH are accepted and search as LoadLibraryA does; other
+// flags fail with ERROR_INVALID_PARAMETER.
+WINBASEAPI HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags);
+#define DONT_RESOLVE_DLL_REFERENCES 0x00000001
+#define LOAD_LIBRARY_AS_DATAFILE 0x00000002
+#define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008
+#define LOAD_LIBRARY_AS_IMAGE_RESOURCE 0x00000020
+#define LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE 0x00000040
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x00000200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x00000400
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000
 // Puts a folder into the search of bare module names, right after the application's
 // folder and in place of the current folder; "" only takes the current folder out, null
 // brings the default search back. Refuses a name of PATH_MAX characters or more

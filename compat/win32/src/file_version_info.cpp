@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnosis.h"
 #include "elf_sections.h"
 #include "file_read.h"
 #include "language_search.h"
@@ -151,24 +152,46 @@ Expected<ResourceIndex> IndexFileResources(ByteView file) {
     return ReadError{"neither a PE nor an ELF file", 0};
 }
 
+// The diagnosis of a file that did not open: the platform calls a folder "access denied".
+void DiagnoseOpenFailure(LPCSTR name, DWORD error) {
+    std::string path = name;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    struct stat st{};
+    if (error == ERROR_ACCESS_DENIED && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        SetDiagnosis(path + " is a folder, not a file");
+    else if (error == ERROR_ACCESS_DENIED && stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        SetDiagnosis(path + " is not a regular file");
+}
+
 // Reads the version block of the file `name` names, as GetFileVersionInfoA hands it out.
 // ERROR_SUCCESS or the error the version functions report.
 DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>& block) {
+    ClearDiagnosis();
     if (!name) return ERROR_INVALID_PARAMETER;
     if (!*name) return ERROR_BAD_PATHNAME;
     MappedFile file;
-    if (DWORD error = OpenVersionFile(name, file); error != ERROR_SUCCESS) return error;
+    if (DWORD error = OpenVersionFile(name, file); error != ERROR_SUCCESS) {
+        DiagnoseOpenFailure(name, error);
+        return error;
+    }
     auto index = IndexFileResources(file.bytes());
     // A file of another format, or with unreadable headers or resources, has no resource
-    // data as far as the platform's reader can tell.
-    if (!index) return ERROR_RESOURCE_DATA_NOT_FOUND;
+    // data as far as the platform's reader can tell; the diagnosis says which.
+    if (!index) {
+        SetDiagnosis(index.error().Message());
+        return ERROR_RESOURCE_DATA_NOT_FOUND;
+    }
     // The language the platform's neutral lookup picks: the UI language, the user's and
     // the system's, English, else the first the resource has.
     const std::vector<LANGID> languages = ResourceLanguageCandidates(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
     ResourceLookup found = index->Find(ResourceKey::Id(16), ResourceKey::Id(VS_VERSION_INFO), languages, true);
     if (!found.entry) return found.error;
     auto built = BuildAnsiVersionBlock(ByteView(found.entry->data, found.entry->size));
-    if (!built) return ERROR_INVALID_DATA;
+    if (!built) {
+        SetDiagnosis("version resource: " + built.error().Message());
+        return ERROR_INVALID_DATA;
+    }
     block = std::move(*built);
     return ERROR_SUCCESS;
 }

@@ -18,6 +18,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "diagnosis.h"
 #include "elf_sections.h"
 #include "file_read.h"
 #include "module_search.h"
@@ -171,6 +172,7 @@ std::shared_ptr<const Module> FindModule(HMODULE handle) {
 HMODULE RegisterImageModule(std::string path, std::vector<BYTE> bytes) {
     auto image = PeImage::Parse(ByteView(bytes.data(), bytes.size()));
     if (!image) {
+        SetDiagnosis(image.error().Message());
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return nullptr;
     }
@@ -268,7 +270,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     if (!moduleName) return navo::win32::HandleOf(exe);
     // A module whose entry point refused to attach is not loaded, as on the platform.
     for (const auto& m : t.modules)
-        if (!m->initFailed && navo::win32::NameMatches(*m, moduleName)) return navo::win32::HandleOf(m);
+        if (!m->initFailed && !m->dataFile && navo::win32::NameMatches(*m, moduleName))
+            return navo::win32::HandleOf(m);
     if (navo::win32::NameMatches(*exe, moduleName)) return navo::win32::HandleOf(exe);
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
@@ -334,7 +337,7 @@ bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, DWORD& err
 // there is none. Called with the table locked.
 HMODULE AddReference(Table& t, const char* name, const std::string& path) {
     for (const auto& m : t.modules) {
-        if (m->initFailed) continue;
+        if (m->initFailed || m->dataFile) continue;
         bool matches = path.empty() ? NameMatches(*m, name) : m->path == path;
         if (!matches) continue;
         ++m->loadCount;
@@ -353,12 +356,68 @@ HMODULE LoadPeImage(const std::string& path) {
         return nullptr;
     }
     HMODULE handle = RegisterImageModule(path, std::move(bytes));
-    if (!handle) return nullptr;  // ERROR_BAD_EXE_FORMAT is set
+    if (!handle) return nullptr;  // ERROR_BAD_EXE_FORMAT and the diagnosis are set
     Table& t = TheTable();
     std::lock_guard<std::mutex> guard(t.lock);
-    for (const auto& m : t.modules)
-        if (HandleOf(m) == handle) m->loadCount = 1;
+    for (const auto& m : t.modules) {
+        if (HandleOf(m) != handle) continue;
+        m->loadCount = 1;
+        // The module loads without resources; the reason stays for whoever finds none.
+        if (!m->resourceError.empty()) SetDiagnosis("resource directory unreadable: " + m->resourceError);
+    }
     return handle;
+}
+
+// An ELF file read as data (LOAD_LIBRARY_AS_DATAFILE): its ".rsrc" section's resource
+// image becomes a resource-image module, and nothing of the file runs. A file without the
+// section loads without resources, as a PE file without a resource directory does.
+HMODULE LoadElfData(const std::string& path) {
+    std::vector<BYTE> bytes;
+    DWORD error = ERROR_SUCCESS;
+    if (!ReadWholeFile(path, bytes, error)) {
+        SetLastError(error);
+        return nullptr;
+    }
+    auto section = FindElfSection(ByteView(bytes.data(), bytes.size()), ".rsrc");
+    auto m = std::make_shared<Module>();
+    m->kind = ModuleKind::Image;
+    m->path = path;
+    m->loadCount = 1;
+    m->dataFile = true;
+    if (section) {
+        m->ownedBytes.assign(section->data(), section->data() + section->size());
+        IndexResources(*m, ByteView(m->ownedBytes.data(), m->ownedBytes.size()));
+    } else if (section.error().what.rfind("no section", 0) == 0 ||
+               section.error().what.find("no bytes in the file") != std::string::npos) {
+        m->resourceError = section.error().Message();
+    } else {
+        SetDiagnosis(section.error().Message());
+        SetLastError(ERROR_BAD_EXE_FORMAT);
+        return nullptr;
+    }
+    if (!m->resourceError.empty()) SetDiagnosis("resource directory unreadable: " + m->resourceError);
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> guard(t.lock);
+    t.modules.push_back(m);
+    return HandleOf(m);
+}
+
+// The diagnosis of a module name that led to no file: the name names something the
+// search did not take (a folder, or a file whose name got ".dll").
+void DiagnoseMissingModule(const char* fileName) {
+    std::string given = fileName;
+    for (char& c : given)
+        if (c == '\\') c = '/';
+    struct stat st{};
+    if (given.find('/') == std::string::npos || stat(given.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) {
+        SetDiagnosis(given + " is a folder, not a file");
+        return;
+    }
+    std::string base = BaseName(given);
+    if (base.find('.') == std::string::npos)
+        SetDiagnosis("no file " + given + ".dll: a module name without an extension gets \".dll\"; end it with a dot (" +
+                     given + ".) to load the file as it is");
 }
 
 HMODULE LoadElfObject(const std::string& path) {
@@ -367,6 +426,7 @@ HMODULE LoadElfObject(const std::string& path) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
+        if (why) SetDiagnosis(why);
         // A dependency that cannot be found is a missing module, as on the platform; any
         // other refusal (wrong machine, bad headers) is a bad format.
         bool missing = why && strstr(why, "No such file");
@@ -418,8 +478,23 @@ HMODULE LoadElfObject(const std::string& path) {
 
 extern "C" {
 
-HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
+HMODULE WINAPI LoadLibraryA(LPCSTR fileName) { return LoadLibraryExA(fileName, nullptr, 0); }
+
+HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE file, DWORD flags) {
     using namespace navo::win32;
+    ClearDiagnosis();
+    // The search flags change where the platform looks; the folders searched here are the
+    // same whatever they say. Anything else is refused rather than half honoured.
+    constexpr DWORD kDataFlags =
+        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE;
+    constexpr DWORD kSearchFlags = LOAD_WITH_ALTERED_SEARCH_PATH | LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR |
+                                   LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
+                                   LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    if (file || (flags & ~(kDataFlags | kSearchFlags))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const bool asData = (flags & kDataFlags) != 0;
     if (!fileName || !*fileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -435,10 +510,12 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
     bool dataOnly = false;  // found in the current folder: never run as code
     std::string path = SearchModuleFile(fileName, error, ModuleUse::Code, &dataOnly);
     if (path.empty()) {
+        if (error == ERROR_MOD_NOT_FOUND) DiagnoseMissingModule(fileName);
         SetLastError(error);
         return nullptr;
     }
     {
+        // A module loaded already serves a data load too, as on the platform.
         Table& t = TheTable();
         std::lock_guard<std::mutex> guard(t.lock);
         if (HMODULE loaded = AddReference(t, fileName, path)) return loaded;
@@ -447,10 +524,12 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
         case FileFormat::Missing: SetLastError(ERROR_MOD_NOT_FOUND); return nullptr;
         case FileFormat::Pe: return LoadPeImage(path);
         case FileFormat::Elf:
+            if (asData) return LoadElfData(path);
             if (dataOnly) break;
             return LoadElfObject(path);
         case FileFormat::Other: break;
     }
+    SetDiagnosis("neither a PE nor an ELF file (at offset 0x0)");
     SetLastError(ERROR_BAD_EXE_FORMAT);
     return nullptr;
 }

@@ -29,6 +29,7 @@ struct Module {
     std::vector<BYTE> ownedBytes; // the bytes the resources point into, when the record owns them
     ResourceIndex resources;      // empty when the module has no (readable) resource directory
     std::string resourceError;    // why a resource image gave no resources
+    bool dataFile = false;        // an ELF file loaded as data: found by no name, runs nothing
     mutable std::atomic<bool> initFailed{false};  // set through a const view of the table
     // Held by LoadLibraryA and changed only with the table locked. An ELF object that the
     // dynamic linker loaded itself has no handle of ours and is never unloaded by us.

@@ -15,6 +15,7 @@
 
 #include "com_classes.h"
 #include "file_read.h"
+#include "diagnosis.h"
 #include "shell_link_format.h"
 #include "win_paths.h"
 
@@ -204,6 +205,7 @@ public:
     HRESULT STDMETHODCALLTYPE IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
 
     HRESULT STDMETHODCALLTYPE Load(LPCOLESTR fileName, DWORD) override {
+        ClearDiagnosis();
         if (!fileName || !*fileName) return E_INVALIDARG;
         std::string name = FileNameFromWide(fileName);
         std::string path = LinuxPathFromWin32(name);
@@ -214,9 +216,17 @@ public:
         std::vector<BYTE> bytes;
         HRESULT hr = ReadAll(fd, bytes);
         close(fd);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr)) {
+            struct stat st{};
+            if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) SetDiagnosis(path + " is a folder, not a file");
+            else if (hr == HRESULT_FROM_WIN32(ERROR_BAD_FORMAT)) SetDiagnosis(path + " is not a regular file of a link's size");
+            return hr;
+        }
         auto parsed = ReadShellLink(ByteView(bytes.data(), bytes.size()));
-        if (!parsed) return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+        if (!parsed) {
+            SetDiagnosis("not a shell link: " + parsed.error().Message());
+            return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+        }
         link_ = std::move(*parsed);
         curFile_ = name;
         dirty_ = false;

@@ -135,6 +135,18 @@ bool OffersLanguage(LANGID requested) {
     return neutralRequest;
 }
 
+// HRESULTs with a text of their own, as Wine's table has them: of the COM codes only
+// E_NOTIMPL and E_FAIL (E_NOINTERFACE, E_POINTER, E_ABORT, E_UNEXPECTED,
+// CO_E_NOTINITIALIZED, REGDB_E_CLASSNOTREG and the rest have none there, so none here).
+constexpr SystemMessage kHresultMessages[] = {
+    {0x80004001, "Not implemented.\r\n"},
+    {0x80004005, "Call failed.\r\n"},
+};
+
+// An HRESULT of FACILITY_WIN32 with the failure bit: 0x8007xxxx wraps Win32 code xxxx.
+constexpr DWORD kWin32HresultMask = 0xFFFF0000;
+constexpr DWORD kWin32Hresult = 0x80070000;
+
 }  // namespace
 
 const char* FindSystemMessage(DWORD id, LANGID language, DWORD* error) {
@@ -142,6 +154,10 @@ const char* FindSystemMessage(DWORD id, LANGID language, DWORD* error) {
         *error = ERROR_RESOURCE_LANG_NOT_FOUND;
         return nullptr;
     }
+    // An HRESULT that wraps a Win32 code reads as that code, as on Wine.
+    if ((id & kWin32HresultMask) == kWin32Hresult) id &= ~kWin32HresultMask;
+    for (const SystemMessage& m : kHresultMessages)
+        if (m.id == id) return m.text;
     const auto* end = std::end(kSystemMessages);
     const auto* it = std::lower_bound(std::begin(kSystemMessages), end, id,
                                       [](const SystemMessage& m, DWORD key) { return m.id < key; });

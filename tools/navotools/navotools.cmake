@@ -1,0 +1,20 @@
+# The navotools tool's generated documents: the man page navotools(1) and the bash
+# completion, both written by the built tool from its declared commands, and installed.
+target_compile_definitions(navotools PRIVATE NAVOTOOLS_TOOL_VERSION="${PROJECT_VERSION}")
+target_include_directories(navotools PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(navotools PRIVATE X11::X11)
+
+set(navotools_man ${PROJECT_BINARY_DIR}/navotools.1)
+set(navotools_completion ${PROJECT_BINARY_DIR}/navotools.bash-completion)
+add_custom_command(
+  OUTPUT ${navotools_man} ${navotools_completion}
+  COMMAND ${CMAKE_COMMAND} -E env NAVOTOOLS_HOME=${PROJECT_BINARY_DIR}/navotools-generate-home
+          sh -c "\"$0\" --generate man > \"$1\" && \"$0\" --generate bash > \"$2\""
+          $<TARGET_FILE:navotools> ${navotools_man} ${navotools_completion}
+  DEPENDS navotools
+  COMMENT "Generating the navotools man page and bash completion"
+  VERBATIM)
+add_custom_target(navotools_docs ALL DEPENDS ${navotools_man} ${navotools_completion})
+install(FILES ${navotools_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${navotools_completion} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME navotools)
