@@ -18,6 +18,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <fcntl.h>
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <chrono>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <iterator>
 #include <thread>
@@ -154,6 +156,20 @@ public:
 private:
     sqlite3_stmt* s_;
 };
+
+// The process id, kept up to date across fork by an atfork handler: getpid is a system call,
+// and every registry call asks whether its connection was inherited from a parent.
+std::atomic<int> g_pid{0};
+
+int ProcessId() {
+    static const bool registered = [] {
+        g_pid.store(int(getpid()));
+        pthread_atfork(nullptr, nullptr, [] { g_pid.store(int(getpid())); });
+        return true;
+    }();
+    (void)registered;
+    return g_pid.load(std::memory_order_relaxed);
+}
 
 struct ThreadStore {
     std::unique_ptr<Store> store;
@@ -344,7 +360,7 @@ int64_t FileTimeNow() {
 Store::~Store() {
     // A child process of a fork must not close its parent's connection: closing would
     // checkpoint and could remove the WAL under the parent's feet. It leaves it alone.
-    if (pid_ != int(getpid())) return;
+    if (pid_ != ProcessId()) return;
     for (sqlite3_stmt*& s : statements_) {
         if (s) sqlite3_finalize(s);
         s = nullptr;
@@ -467,7 +483,7 @@ bool Store::SnapshotCurrent() const {
 
 LONG Store::Open(const std::string& path) {
     path_ = path;
-    pid_ = int(getpid());
+    pid_ = ProcessId();
     struct stat st;
     bool exists = stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) return ERROR_REGISTRY_IO_FAILED;
@@ -1031,7 +1047,7 @@ LONG Store::ValueAt(KeyId id, DWORD index, std::string& name, DWORD& type, std::
 Store* CurrentStore(LONG& error) {
     error = ERROR_SUCCESS;
     std::unique_ptr<Store>& store = t_store.store;
-    if (store && store->pid_ != int(getpid())) {
+    if (store && store->pid_ != ProcessId()) {
         // Inherited through fork: the parent's connection is not this process's to use.
         (void)store.release();
     }
