@@ -27,8 +27,6 @@
 
 #include "message_box_buttons.h"
 
-extern char** environ;
-
 namespace {
 
 namespace mb = navo::message_box;
