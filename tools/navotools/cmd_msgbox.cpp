@@ -1,6 +1,6 @@
 // navotools msgbox TEXT [options]: a message box from a shell, answered with the name of
 // the button pressed.
-#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "NavoTools.h"
@@ -94,60 +94,42 @@ bool ParseMsgBoxStyle(const MsgBoxStyleOptions& options, UINT& style, std::strin
     return true;
 }
 
-int Run(const Args& args);
-
-const Command kCommand = {
-    "msgbox", "msgbox TEXT [--caption C] [--style FLAGS | --buttons B --icon I --default N]",
-    "Shows a message box as the library shows one and prints the button pressed: ok,\n"
-    "cancel, abort, retry, ignore, yes, no, tryagain or continue.\n"
-    "--buttons ok|okcancel|abortretryignore|yesnocancel|yesno|retrycancel|canceltrycontinue,\n"
-    "--icon none|stop|question|exclamation|information, --default 1|2|3 (the default\n"
-    "button); or --style with the MB_ flags as a number. --caption is the title (navotools).\n"
-    "With a display the box is a dialog; without one, a box with one button is a line on\n"
-    "standard error and a question is asked on the terminal, or takes its safe answer\n"
-    "(cancel, no for yesno, abort for abortretryignore). NAVOTOOLS_UI=gui|terminal|none\n"
-    "chooses. Exits 0 with an answer, 1 when no box could be shown.",
-    &Run};
-
-int Run(const Args& args) {
-    std::string text, caption = "navotools";
-    bool haveText = false;
-    MsgBoxStyleOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        std::string* target = a == "--caption" ? &caption
-                              : a == "--style"   ? &options.style
-                              : a == "--buttons" ? &options.buttons
-                              : a == "--icon"    ? &options.icon
-                              : a == "--default" ? &options.button
-                                                 : nullptr;
-        if (target) {
-            if (i + 1 >= args.size()) return UsageError(kCommand, a + " needs a value");
-            *target = args[++i];
-        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            return UsageError(kCommand, "unknown option: " + a);
-        } else if (!haveText) {
-            text = a;
-            haveText = true;
-        } else {
-            return UsageError(kCommand, "expects one text");
+void Declare(CLI::App& app) {
+    struct Options {
+        std::string text;
+        std::string caption = "navotools";
+        MsgBoxStyleOptions style;
+    };
+    auto o = std::make_shared<Options>();
+    app.description(
+        "show a message box as the library shows one and print the button pressed\n"
+        "The answer is one of ok, cancel, abort, retry, ignore, yes, no, tryagain, continue.\n"
+        "With a display the box is a dialog; without one, a box with one button is a line on\n"
+        "standard error and a question is asked on the terminal, or takes its safe answer\n"
+        "(cancel, no for yesno, abort for abortretryignore). NAVOTOOLS_UI=gui|terminal|none\n"
+        "chooses. Exits 0 with an answer, 1 when no box could be shown.");
+    AddOperand(app, "TEXT", o->text, "the message")->required();
+    app.add_option("--caption", o->caption, "the title of the box")->default_str("navotools");
+    app.add_option("--style", o->style.style, "the MB_ flags as a number (excludes the next three)");
+    app.add_option("--buttons", o->style.buttons,
+                   "ok|okcancel|abortretryignore|yesnocancel|yesno|retrycancel|canceltrycontinue");
+    app.add_option("--icon", o->style.icon, "none|stop|question|exclamation|information");
+    app.add_option("--default", o->style.button, "the default button: 1, 2 or 3");
+    SetAction(app, [o]() -> int {
+        UINT style = 0;
+        std::string error;
+        if (!ParseMsgBoxStyle(o->style, style, error)) return Usage(error);
+        int id = MessageBoxA(nullptr, o->text.c_str(), o->caption.c_str(), style);
+        for (const Name& result : kResults) {
+            if (UINT(id) == result.value) {
+                if (!PrintOut("%s\n", result.name)) return kFailed;
+                return kOk;
+            }
         }
-    }
-    if (!haveText) return UsageError(kCommand, "expects a text");
-    UINT style = 0;
-    std::string error;
-    if (!ParseMsgBoxStyle(options, style, error)) return UsageError(kCommand, error);
-    int id = MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
-    for (const Name& result : kResults) {
-        if (UINT(id) == result.value) {
-            printf("%s\n", result.name);
-            return kOk;
-        }
-    }
-    fprintf(stderr, "navotools: no message box could be shown (error %lu)\n", static_cast<unsigned long>(GetLastError()));
-    return kFailed;
+        return Fail("no message box could be shown", GetLastError());
+    });
 }
 
 }  // namespace
-NAVOTOOLS_COMMAND(kCommand);
+NAVOTOOLS_COMMAND("msgbox", "show a message box and print the button pressed", &Declare);
 }  // namespace navotools
