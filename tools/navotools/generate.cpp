@@ -23,7 +23,7 @@ void Collect(const CLI::App* app, std::vector<const CLI::App*>& out) {
 
 std::string PathOf(const CLI::App* app) {
     std::string path;
-    for (const CLI::App* a = app; a; a = a->get_parent()) path = path.empty() ? a->get_name() : a->get_name() + " " + path;
+    for (const CLI::App* a = app; a; a = a->get_parent()) path.insert(0, path.empty() ? a->get_name() : a->get_name() + " ");
     return path;
 }
 

@@ -279,7 +279,7 @@ namespace {
 std::string PathOf(const CLI::App* app) {
     std::string path;
     for (const CLI::App* a = app; a && a->get_parent(); a = a->get_parent())
-        path = path.empty() ? a->get_name() : a->get_name() + " " + path;
+        path.insert(0, path.empty() ? a->get_name() : a->get_name() + " ");
     return path;
 }
 
@@ -328,7 +328,9 @@ std::string HelpText(const CLI::App* app) { return HelpOf(app); }
 
 }  // namespace navotools
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunTool(int argc, char** argv) {
     using namespace navotools;
     std::unique_ptr<CLI::App> app = DeclareAll();
     // help [COMMAND...]: the help of that command, as COMMAND --help prints it.
@@ -396,4 +398,15 @@ int main(int argc, char** argv) {
         return Usage("a subcommand is required");
     }
     return FinishOutput(action->second());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return RunTool(argc, argv);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "navotools: %s\n", e.what());
+        return navotools::kFailed;
+    }
 }
