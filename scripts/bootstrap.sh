@@ -15,13 +15,13 @@ run_packages=(
   libsqlite3-dev                        # the registry store
   libx11-dev                            # windows on Linux are X11 windows
   libgtk-3-dev                          # navotools-dialog: the message box on Linux desktops
+  libcli11-dev                          # the command line of navotools (header-only)
 )
 
 # Testing, analysis and the Windows build.
 test_packages=(
   libclang-rt-14-dev                    # libFuzzer and sanitizer runtimes for clang
   libgtest-dev libgmock-dev             # tests
-  libcli11-dev                          # the command line of navotools
   libbenchmark-dev                      # benchmarks
   xdotool imagemagick libxfixes-dev     # tests: keys into dialogs, their pictures, the cursor
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo

@@ -75,6 +75,12 @@ if [ -z "$runtime" ]; then
   ! grep -qi 'libstdc++\|libgcc\|libwinpthread' <<<"$imports" || fail "imports the mingw run-time"
 fi
 
+# The user interface is the platform's: the message box and the wait cursor come from USER32.
+for function in MessageBoxA SetCursor LoadCursorA; do
+  grep -qE "^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+$function$" <<<"$headers" \
+    && pass "imports $function" || fail "does not import $function"
+done
+
 # Resources, read back by the Linux tool: every string block in both languages, the
 # version block, and the version numbers.
 resources=$("$tool" resources "$dll")

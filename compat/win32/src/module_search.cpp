@@ -14,6 +14,8 @@
 #include <mutex>
 #include <optional>
 
+#include "file_read.h"
+
 // The installed module folder relative to the library's folder (both as installed).
 #ifndef NAVOTOOLS_MODULE_SUBDIR
 #define NAVOTOOLS_MODULE_SUBDIR "navotools"
@@ -59,11 +61,13 @@ std::string FindInFolder(const std::string& folder, const std::string& file) {
 
 // Whether the file begins as a PE (MZ) image does.
 bool IsPeImage(const std::string& path) {
-    FILE* file = fopen(path.c_str(), "rbe");
-    if (!file) return false;
+    // A FIFO planted under a module's name must not stall the search.
+    struct stat st{};
+    int fd = OpenForReading(path, st);
+    if (fd < 0) return false;
     char magic[2] = {};
-    bool pe = fread(magic, 1, 2, file) == 2 && magic[0] == 'M' && magic[1] == 'Z';
-    fclose(file);
+    bool pe = read(fd, magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+    close(fd);
     return pe;
 }
 

@@ -73,10 +73,10 @@ void IndexResources(Module& m, ByteView image) {
 // a shared object without the loader glue). The section's bytes are copied so that the
 // record does not depend on how the file is mapped.
 void ReadElfFileResources(Module& m) {
-    int fd = open(m.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
     struct stat st{};
-    if (fstat(fd, &st) == 0 && st.st_size > 0) {
+    int fd = OpenForReading(m.path, st);
+    if (fd < 0) return;
+    if (st.st_size > 0) {
         void* map = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (map != MAP_FAILED) {
             auto section = FindElfSection(ByteView(static_cast<const BYTE*>(map), size_t(st.st_size)), ".rsrc");
@@ -314,8 +314,10 @@ constexpr off_t kMaxImageBytes = off_t(1) << 30;
 enum class FileFormat { Missing, Pe, Elf, Other };
 
 FileFormat SniffFormat(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return FileFormat::Missing;
+    // Never waits on a FIFO or a device: anything but a regular file is no module.
+    struct stat st{};
+    int fd = OpenForReading(path, st);
+    if (fd < 0) return errno == ENOENT ? FileFormat::Missing : FileFormat::Other;
     unsigned char magic[4] = {};
     ssize_t n = read(fd, magic, sizeof magic);
     close(fd);

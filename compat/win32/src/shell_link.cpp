@@ -211,8 +211,13 @@ public:
         std::string path = LinuxPathFromWin32(name);
         if (path.empty()) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
         int fd = OpenRegularFile(path);  // a FIFO or a device is refused, not waited on
-        if (fd < 0)
-            return errno == ENOENT ? HRESULT_FROM_WIN32(long(NotFoundError(path))) : HResultFromErrno(errno);
+        if (fd < 0) {
+            int why = errno;
+            struct stat st{};
+            if (why == EISDIR) SetDiagnosis(path + " is a folder, not a file");
+            else if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) SetDiagnosis(path + " is not a regular file");
+            return why == ENOENT ? HRESULT_FROM_WIN32(long(NotFoundError(path))) : HResultFromErrno(why);
+        }
         std::vector<BYTE> bytes;
         HRESULT hr = ReadAll(fd, bytes);
         close(fd);
