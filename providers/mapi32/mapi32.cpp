@@ -190,21 +190,7 @@ bool FindInPath(const char* program, std::string& found) {
 }
 
 // Percent-encodes every byte but letters, digits, "-._~" and '@'.
-std::string UriEncode(std::string_view text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            std::string_view("-._~@").find(char(c)) != std::string_view::npos) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
+std::string UriEncode(std::string_view text) { return navo::mail::PercentEncode(text, "-._~@"); }
 
 // The whole message as one mailto: URI (RFC 6068): the To addresses, then cc, bcc,
 // subject, body (line ends as CR LF) and each attachment's absolute path as xdg-email

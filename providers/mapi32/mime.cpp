@@ -127,21 +127,7 @@ std::string QuotedParameter(std::string_view value) {
 }
 
 // RFC 2231: charset''percent-encoded.
-std::string ExtendedParameter(std::string_view value) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out = "UTF-8''";
-    for (unsigned char c : value) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            std::string_view("!#$&+-.^_`|~").find(char(c)) != std::string_view::npos) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
+std::string ExtendedParameter(std::string_view value) { return "UTF-8''" + PercentEncode(value, "!#$&+-.^_`|~"); }
 
 bool BodyIs7bit(std::string_view body) {
     size_t lineLength = 0;
@@ -414,6 +400,22 @@ bool Compose(const Message& m, std::string_view boundary, Sink& out, std::string
         return false;
     }
     return true;
+}
+
+std::string PercentEncode(std::string_view text, std::string_view unreserved) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            unreserved.find(char(c)) != std::string_view::npos) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
 }
 
 }  // namespace navo::mail

@@ -68,4 +68,8 @@ std::string Base64(std::string_view bytes, size_t lineLength = 76);
 // An unstructured header text as RFC 2047 encoded words where it needs them.
 std::string EncodeHeaderText(std::string_view text);
 
+// `text` with every byte but ASCII letters, digits and those in `unreserved` written as
+// %XX (upper-case hexadecimal), as URIs (RFC 3986) and RFC 2231 parameters want.
+std::string PercentEncode(std::string_view text, std::string_view unreserved);
+
 }  // namespace navo::mail
