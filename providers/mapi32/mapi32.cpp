@@ -16,6 +16,7 @@
 #include <mapi.h>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -44,8 +45,22 @@ using navo::mail::Address;
 
 std::mutex g_lock;
 // What this thread's last MAPISendMail has to say: why it failed, or where the message
-// went when the desktop's client did not take it.
-thread_local std::string t_lastText;
+// went when the desktop's client did not take it. Kept under a pthread key rather than in
+// thread_local storage: a module loaded at run time then adds no block to each thread's
+// dynamic TLS vector, which LeakSanitizer's scan of the threads trips over.
+std::string& LastText() {
+    static const pthread_key_t key = [] {
+        pthread_key_t k{};
+        pthread_key_create(&k, +[](void* text) { delete static_cast<std::string*>(text); });
+        return k;
+    }();
+    auto* text = static_cast<std::string*>(pthread_getspecific(key));
+    if (!text) {
+        text = new std::string;
+        pthread_setspecific(key, text);
+    }
+    return *text;
+}
 std::set<LHANDLE> g_sessions;
 std::set<void*> g_buffers;
 LHANDLE g_nextSession = 1;
@@ -103,7 +118,7 @@ bool RecipientAddress(const MapiRecipDesc& r, Address& out) {
 }
 
 ULONG Fail(ULONG code, std::string text) {
-    t_lastText = std::move(text);
+    LastText() = std::move(text);
     return code;
 }
 
@@ -423,7 +438,7 @@ MAPI_EXPORT ULONG WINAPI MAPIResolveName(LHANDLE session, ULONG_PTR, LPSTR name,
 }
 
 MAPI_EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR, lpMapiMessage message, FLAGS flags, ULONG) {
-    t_lastText.clear();
+    LastText().clear();
     if (!message) return Fail(MAPI_E_FAILURE, "No message was given.");
     if (session && !ValidSession(session)) return Fail(MAPI_E_INVALID_SESSION, "The session is not open.");
     navo::mail::Message m;
@@ -488,10 +503,10 @@ MAPI_EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR, lpMapiMessage 
             // Nothing is lost: the message is kept in the outbox, and the caller is told.
             if (ULONG code = PlaceInOutbox(m, saved); code != SUCCESS_SUCCESS)
                 return Fail(code, "The desktop's mail client did not take the message (" + reason +
-                                      "), and the outbox failed too: " + t_lastText);
-            t_lastText = "The desktop's mail client did not take the message (" + reason +
+                                      "), and the outbox failed too: " + LastText());
+            LastText() = "The desktop's mail client did not take the message (" + reason +
                          "); it was saved in the outbox instead: " + saved;
-            fprintf(stderr, "mapi32.dll: %s\n", t_lastText.c_str());
+            fprintf(stderr, "mapi32.dll: %s\n", LastText().c_str());
             return SUCCESS_SUCCESS;
         }
     }
@@ -504,9 +519,9 @@ MAPI_EXPORT ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR, lpMapiMessage 
 // bytes and a terminating NUL into the buffer and returns the whole text's length.
 MAPI_EXPORT ULONG WINAPI NavoMAPIGetLastText(LPSTR buffer, ULONG size) {
     if (buffer && size) {
-        size_t n = std::min<size_t>(t_lastText.size(), size - 1);
-        memcpy(buffer, t_lastText.data(), n);
+        size_t n = std::min<size_t>(LastText().size(), size - 1);
+        memcpy(buffer, LastText().data(), n);
         buffer[n] = '\0';
     }
-    return ULONG(t_lastText.size());
+    return ULONG(LastText().size());
 }
