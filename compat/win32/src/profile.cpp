@@ -231,7 +231,9 @@ std::string Profile::Serialize() const {
         if (i + 1 == lines_.size()) continue;
         if (utf16_) {
             if (out.size() % 2) out.push_back('\0');
-            if (line.raw.size() < 2 || line.raw.compare(line.raw.size() - 2, 2, std::string("\n\0", 2)) != 0)
+            // Only a whole last unit is a line end: "\n\0" at an odd offset is not one.
+            if (line.raw.size() < 2 || line.raw.size() % 2 ||
+                line.raw.compare(line.raw.size() - 2, 2, std::string("\n\0", 2)) != 0)
                 out += encode("\r\n");
         } else if (line.raw.back() != '\n') {
             out += "\r\n";
