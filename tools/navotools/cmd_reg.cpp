@@ -146,15 +146,22 @@ CLI::Option* AddKey(CLI::App& app, KeyArg& key) {
     return AddOperand(app, "KEY", key.text, "ROOT\\path, such as HKCU\\Software\\Example")->required();
 }
 
-void DeclareQuery(CLI::App& app) {
-    struct O {
-        KeyArg key;
-        std::string value;
-        CLI::Option* valueOption;
-    };
-    auto o = std::make_shared<O>();
+// A key and, optionally, one value of it, as `query` and `delete` take them.
+struct KeyAndValue {
+    KeyArg key;
+    std::string value;
+    CLI::Option* valueOption = nullptr;
+};
+
+std::shared_ptr<KeyAndValue> AddKeyAndValue(CLI::App& app, const char* valueHelp) {
+    auto o = std::make_shared<KeyAndValue>();
     AddKey(app, o->key);
-    o->valueOption = AddOperand(app, "VALUE", o->value, "one value; \"\" is the default value");
+    o->valueOption = AddOperand(app, "VALUE", o->value, valueHelp);
+    return o;
+}
+
+void DeclareQuery(CLI::App& app) {
+    auto o = AddKeyAndValue(app, "one value; \"\" is the default value");
     SetAction(app, [o] {
         if (!Resolve(o->key)) return int(kUsage);
         HKEY key;
@@ -244,14 +251,7 @@ void DeclareSet(CLI::App& app) {
 }
 
 void DeclareDelete(CLI::App& app) {
-    struct O {
-        KeyArg key;
-        std::string value;
-        CLI::Option* valueOption;
-    };
-    auto o = std::make_shared<O>();
-    AddKey(app, o->key);
-    o->valueOption = AddOperand(app, "VALUE", o->value, "the value to remove; without it, the key goes");
+    auto o = AddKeyAndValue(app, "the value to remove; without it, the key goes");
     SetAction(app, [o] {
         if (!Resolve(o->key)) return int(kUsage);
         if (!o->valueOption->count()) {

@@ -64,15 +64,6 @@ bool CheckPrivateDirectory(const std::string& dir, std::string* why) {
     return true;
 }
 
-bool MakePrivateDirectory(const std::string& path) {
-    if (mkdir(path.c_str(), 0700) == 0) {
-        // The umask may have taken more than group and others' bits.
-        return chmod(path.c_str(), 0700) == 0;
-    }
-    if (errno != EEXIST) return false;
-    return CheckPrivateDirectory(path, nullptr);
-}
-
 std::string EnsureStateDirectory() {
     t_problem.clear();
     std::string dir = StateDirectory();

@@ -38,8 +38,4 @@ const std::string& StateDirectoryProblem();
 // A file it creates, or an existing one readable by others, is made 0600.
 int OpenPrivateFile(const std::string& path, int flags);
 
-// Makes a directory 0700 whatever the umask, or takes an existing one that
-// CheckPrivateDirectory accepts. False with errno set otherwise.
-bool MakePrivateDirectory(const std::string& path);
-
 }  // namespace navo::win32
