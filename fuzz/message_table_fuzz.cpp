@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "format_message_parser.h"
+#include "kernel/format_message_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text;

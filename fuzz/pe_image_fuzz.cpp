@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "pe_image.h"
+#include "formats/pe_image.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "profile.h"
+#include "kernel/profile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "reg_file.h"
+#include "advapi/reg_file.h"
 
 using navo::win32::regfile::ExportKey;
 using navo::win32::regfile::Operation;

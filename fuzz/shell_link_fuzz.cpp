@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell_link_format.h"
+#include "formats/shell_link_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A copy of exactly the input's length: no slack after it for a read to hide in.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "version_block.h"
+#include "formats/version_block.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "language_search.h"
+#include "kernel/language_search.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <windows.h>
 
-#include "win_paths.h"
+#include "system/win_paths.h"
 
 namespace {
 

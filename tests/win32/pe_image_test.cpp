@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "elf_sections.h"
-#include "pe_image.h"
+#include "formats/elf_sections.h"
+#include "formats/pe_image.h"
 
 namespace {
 

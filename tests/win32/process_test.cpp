@@ -14,7 +14,7 @@
 #include <vector>
 #include <windows.h>
 
-#include "command_line.h"
+#include "kernel/command_line.h"
 #include "xvfb.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "reg_file.h"
+#include "advapi/reg_file.h"
 #include "registry_support.h"
 
 namespace {

@@ -24,7 +24,7 @@
 
 #include "navo_state.h"
 #include "registry_support.h"
-#include "system_state.h"
+#include "system/system_state.h"
 
 namespace {
 

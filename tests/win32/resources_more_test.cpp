@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "modules.h"
+#include "kernel/modules.h"
 
 namespace {
 

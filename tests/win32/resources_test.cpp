@@ -21,7 +21,7 @@
 #include "platform.h"
 
 #if !defined(_WIN32)
-#include "modules.h"
+#include "kernel/modules.h"
 #include "navo_module.h"
 #endif
 

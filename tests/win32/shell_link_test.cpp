@@ -16,7 +16,7 @@
 #include <windows.h>
 
 #include "lnkinfo.h"
-#include "shell_link_format.h"
+#include "formats/shell_link_format.h"
 
 namespace {
 

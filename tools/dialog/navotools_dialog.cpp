@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "message_box_buttons.h"
+#include "user/message_box_buttons.h"
 
 namespace {
 

@@ -1,0 +1,381 @@
+// The shell link binary file format: writer and bounded reader.
+#include "formats/shell_link_format.h"
+
+#include <cstring>
+
+namespace navo::win32 {
+
+namespace {
+
+// LinkFlags.
+constexpr DWORD kHasLinkTargetIdList = 0x1;
+constexpr DWORD kHasLinkInfo = 0x2;
+constexpr DWORD kHasName = 0x4;
+constexpr DWORD kHasRelativePath = 0x8;
+constexpr DWORD kHasWorkingDir = 0x10;
+constexpr DWORD kHasArguments = 0x20;
+constexpr DWORD kHasIconLocation = 0x40;
+constexpr DWORD kIsUnicode = 0x80;
+constexpr DWORD kForceNoLinkInfo = 0x100;
+
+// LinkInfoFlags.
+constexpr DWORD kVolumeIdAndLocalBasePath = 0x1;
+constexpr DWORD kCommonNetworkRelativeLinkAndPathSuffix = 0x2;
+
+constexpr DWORD kLinkInfoHeaderSize = 0x1C;
+constexpr DWORD kLinkInfoHeaderSizeUnicode = 0x24;
+constexpr DWORD kVolumeIdHeaderSize = 0x10;
+constexpr DWORD kDriveFixed = 3;
+constexpr DWORD kEnvironmentBlockSignature = 0xA0000001;
+constexpr DWORD kEnvironmentBlockSize = 0x314;
+
+// {00021401-0000-0000-C000-000000000046} as it is stored: Data1..Data3 little-endian.
+constexpr BYTE kLinkClsid[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+class Writer {
+public:
+    void U16(WORD v) {
+        bytes_.push_back(BYTE(v));
+        bytes_.push_back(BYTE(v >> 8));
+    }
+    void U32(DWORD v) {
+        for (int i = 0; i < 4; ++i) bytes_.push_back(BYTE(v >> (8 * i)));
+    }
+    void U64(ULONGLONG v) {
+        U32(DWORD(v));
+        U32(DWORD(v >> 32));
+    }
+    void Bytes(const void* p, size_t n) {
+        const BYTE* b = static_cast<const BYTE*>(p);
+        bytes_.insert(bytes_.end(), b, b + n);
+    }
+    void Ansi(const std::string& s) {  // terminated
+        Bytes(s.data(), s.size());
+        bytes_.push_back(0);
+    }
+    void Units(const std::u16string& s) {
+        for (char16_t c : s) U16(WORD(c));
+    }
+    void PatchU32(size_t at, DWORD v) {
+        for (int i = 0; i < 4; ++i) bytes_[at + i] = BYTE(v >> (8 * i));
+    }
+    size_t size() const { return bytes_.size(); }
+    std::vector<BYTE>& bytes() { return bytes_; }
+
+private:
+    std::vector<BYTE> bytes_;
+};
+
+bool IsAscii(const std::string& s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+void WriteLinkInfo(Writer& w, const std::string& target, const std::u16string& target16) {
+    // The Unicode offsets are written only when the path needs them, as the platform does;
+    // a pure ASCII path keeps the short header that every reader knows.
+    const bool unicode = !IsAscii(target);
+    const DWORD headerSize = unicode ? kLinkInfoHeaderSizeUnicode : kLinkInfoHeaderSize;
+    const size_t start = w.size();
+    const DWORD volumeIdOffset = headerSize;
+    const DWORD volumeIdSize = kVolumeIdHeaderSize + 1;  // an empty label
+    const DWORD localBasePathOffset = volumeIdOffset + volumeIdSize;
+    const DWORD suffixOffset = localBasePathOffset + DWORD(target.size()) + 1;
+    const DWORD localBasePathUnicodeOffset = suffixOffset + 1;
+    const DWORD suffixUnicodeOffset = localBasePathUnicodeOffset + DWORD(target16.size() + 1) * 2;
+
+    w.U32(0);  // LinkInfoSize, patched below
+    w.U32(headerSize);
+    w.U32(kVolumeIdAndLocalBasePath);
+    w.U32(volumeIdOffset);
+    w.U32(localBasePathOffset);
+    w.U32(0);  // no CommonNetworkRelativeLink
+    w.U32(suffixOffset);
+    if (unicode) {
+        w.U32(localBasePathUnicodeOffset);
+        w.U32(suffixUnicodeOffset);
+    }
+    // VolumeID: a fixed drive without serial number or label.
+    w.U32(volumeIdSize);
+    w.U32(kDriveFixed);
+    w.U32(0);
+    w.U32(kVolumeIdHeaderSize);
+    w.Ansi("");
+    w.Ansi(target);
+    w.Ansi("");  // CommonPathSuffix
+    if (unicode) {
+        w.Units(target16);
+        w.U16(0);
+        w.U16(0);  // CommonPathSuffixUnicode
+    }
+    w.PatchU32(start, DWORD(w.size() - start));
+}
+
+// Reads a terminated 8-bit string that starts at `offset` and ends before `end`.
+Expected<std::string> ReadAnsi(ByteView v, size_t offset, const char* what) {
+    if (offset >= v.size()) return ReadError{std::string(what) + ": offset outside its structure", offset};
+    const BYTE* p = v.data() + offset;
+    const void* nul = memchr(p, 0, v.size() - offset);
+    if (!nul) return ReadError{std::string(what) + ": not terminated", offset};
+    return std::string(reinterpret_cast<const char*>(p), static_cast<const BYTE*>(nul) - p);
+}
+
+Expected<std::u16string> ReadUnicodeZ(ByteView v, size_t offset, const char* what) {
+    std::u16string s;
+    for (size_t at = offset;; at += 2) {
+        auto unit = v.U16(at, what);
+        if (!unit) return ReadError{std::string(what) + ": not terminated", offset};
+        if (*unit == 0) return s;
+        s.push_back(char16_t(*unit));
+    }
+}
+
+// Reads a LinkInfo whose bytes are `info`, and returns the target path it records.
+Expected<std::string> ReadLinkInfo(ByteView info) {
+    auto headerSize = info.U32(4, "LinkInfoHeaderSize");
+    if (!headerSize) return headerSize.error();
+    if (*headerSize < kLinkInfoHeaderSize || *headerSize > info.size())
+        return ReadError{"LinkInfoHeaderSize: out of range", 4};
+    auto flags = info.U32(8, "LinkInfoFlags");
+    auto volumeIdOffset = info.U32(12, "VolumeIDOffset");
+    auto localOffset = info.U32(16, "LocalBasePathOffset");
+    auto networkOffset = info.U32(20, "CommonNetworkRelativeLinkOffset");
+    auto suffixOffset = info.U32(24, "CommonPathSuffixOffset");
+    if (!flags || !volumeIdOffset || !localOffset || !networkOffset || !suffixOffset)
+        return ReadError{"LinkInfo: header past the end", 0};
+    const bool hasUnicode = *headerSize >= kLinkInfoHeaderSizeUnicode;
+
+    std::string suffix;
+    if (*suffixOffset) {
+        auto s = ReadAnsi(info, *suffixOffset, "CommonPathSuffix");
+        if (!s) return s.error();
+        suffix = *s;
+    }
+    if (hasUnicode) {
+        auto offset = info.U32(0x20, "CommonPathSuffixOffsetUnicode");
+        if (!offset) return offset.error();
+        if (*offset) {
+            auto s = ReadUnicodeZ(info, *offset, "CommonPathSuffixUnicode");
+            if (!s) return s.error();
+            suffix = ToUtf8(*s);
+        }
+    }
+
+    std::string base;
+    if (*flags & kVolumeIdAndLocalBasePath) {
+        auto volumeSize = info.U32(*volumeIdOffset, "VolumeIDSize");
+        if (!volumeSize) return volumeSize.error();
+        if (*volumeSize < kVolumeIdHeaderSize || !info.Contains(*volumeIdOffset, *volumeSize))
+            return ReadError{"VolumeIDSize: out of range", *volumeIdOffset};
+        auto local = ReadAnsi(info, *localOffset, "LocalBasePath");
+        if (!local) return local.error();
+        base = *local;
+        if (hasUnicode) {
+            auto offset = info.U32(0x1C, "LocalBasePathOffsetUnicode");
+            if (!offset) return offset.error();
+            if (*offset) {
+                auto s = ReadUnicodeZ(info, *offset, "LocalBasePathUnicode");
+                if (!s) return s.error();
+                base = ToUtf8(*s);
+            }
+        }
+    } else if (*flags & kCommonNetworkRelativeLinkAndPathSuffix) {
+        auto netSize = info.U32(*networkOffset, "CommonNetworkRelativeLinkSize");
+        if (!netSize) return netSize.error();
+        if (*netSize < 0x14 || !info.Contains(*networkOffset, *netSize))
+            return ReadError{"CommonNetworkRelativeLinkSize: out of range", *networkOffset};
+        ByteView link(info.data() + *networkOffset, *netSize);
+        auto netNameOffset = link.U32(8, "NetNameOffset");
+        if (!netNameOffset) return netNameOffset.error();
+        auto name = ReadAnsi(link, *netNameOffset, "NetName");
+        if (!name) return name.error();
+        base = *name;
+        if (!suffix.empty() && !base.empty() && base.back() != '\\') base += '\\';
+    }
+    return base + suffix;
+}
+
+}  // namespace
+
+bool ToUtf16(const std::string& text, std::u16string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0);
+    if (n <= 0) return false;
+    out.resize(size_t(n));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(out.data()),
+                        n);
+    return true;
+}
+
+std::string ToUtf8(const std::u16string& text) {
+    if (text.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), out.data(), n, nullptr,
+                        nullptr);
+    return out;
+}
+
+std::string FromAnsi(const std::string& text) {
+    if (text.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::u16string units(size_t(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(units.data()), n);
+    return ToUtf8(units);
+}
+
+Expected<std::vector<BYTE>> WriteShellLink(const ShellLinkData& link) {
+    std::u16string target16, strings[5];
+    const std::string* texts[5] = {&link.description, &link.relativePath, &link.workingDirectory, &link.arguments,
+                                   &link.iconLocation};
+    const DWORD textFlags[5] = {kHasName, kHasRelativePath, kHasWorkingDir, kHasArguments, kHasIconLocation};
+    if (!ToUtf16(link.target, target16)) return ReadError{"target: not valid in the ANSI code page", 0};
+    DWORD flags = kIsUnicode;
+    if (!link.target.empty()) flags |= kHasLinkInfo;
+    for (int i = 0; i < 5; ++i) {
+        if (!ToUtf16(*texts[i], strings[i])) return ReadError{"text: not valid in the ANSI code page", 0};
+        if (strings[i].size() > kShellLinkMaxStringUnits) return ReadError{"text: longer than a link can hold", 0};
+        if (!strings[i].empty()) flags |= textFlags[i];
+    }
+
+    Writer w;
+    w.U32(kShellLinkHeaderSize);
+    w.Bytes(kLinkClsid, sizeof kLinkClsid);
+    w.U32(flags);
+    w.U32(link.fileAttributes);
+    w.U64(link.creationTime);
+    w.U64(link.accessTime);
+    w.U64(link.writeTime);
+    w.U32(link.fileSize);
+    w.U32(DWORD(link.iconIndex));
+    w.U32(DWORD(link.showCommand));
+    w.U16(link.hotkey);
+    w.U16(0);  // Reserved1..3
+    w.U32(0);
+    w.U32(0);
+
+    if (flags & kHasLinkInfo) WriteLinkInfo(w, link.target, target16);
+    for (int i = 0; i < 5; ++i) {
+        if (!(flags & textFlags[i])) continue;
+        w.U16(WORD(strings[i].size()));
+        w.Units(strings[i]);
+    }
+    w.U32(0);  // TerminalBlock
+    return std::move(w.bytes());
+}
+
+Expected<ShellLinkData> ReadShellLink(ByteView bytes) {
+    if (bytes.size() > kShellLinkMaxFileSize) return ReadError{"file: too large for a shell link", 0};
+    auto headerSize = bytes.U32(0, "HeaderSize");
+    if (!headerSize) return headerSize.error();
+    if (*headerSize != kShellLinkHeaderSize) return ReadError{"HeaderSize: not 0x4C", 0};
+    if (!bytes.Contains(0, kShellLinkHeaderSize)) return ReadError{"header: past the end", 0};
+    if (memcmp(bytes.data() + 4, kLinkClsid, sizeof kLinkClsid) != 0) return ReadError{"LinkCLSID: not a shell link", 4};
+
+    const BYTE* h = bytes.data();
+    auto u32 = [h](size_t at) { return DWORD(h[at]) | DWORD(h[at + 1]) << 8 | DWORD(h[at + 2]) << 16 | DWORD(h[at + 3]) << 24; };
+    auto u64 = [&u32](size_t at) { return ULONGLONG(u32(at)) | ULONGLONG(u32(at + 4)) << 32; };
+    ShellLinkData link;
+    const DWORD flags = u32(0x14);
+    link.fileAttributes = u32(0x18);
+    link.creationTime = u64(0x1C);
+    link.accessTime = u64(0x24);
+    link.writeTime = u64(0x2C);
+    link.fileSize = u32(0x34);
+    link.iconIndex = int(u32(0x38));
+    link.showCommand = int(u32(0x3C));
+    link.hotkey = WORD(h[0x40] | h[0x41] << 8);
+    // Values other than normal, maximized and minimized-without-activation read as normal.
+    if (link.showCommand != 3 && link.showCommand != 7) link.showCommand = 1;
+
+    size_t at = kShellLinkHeaderSize;
+    if (flags & kHasLinkTargetIdList) {
+        auto listSize = bytes.U16(at, "IDListSize");
+        if (!listSize) return listSize.error();
+        at += 2;
+        auto list = bytes.Sub(at, *listSize, "IDList");
+        if (!list) return list.error();
+        // Each item carries its own size; the list ends with a zero size.
+        size_t item = 0;
+        for (;;) {
+            auto itemSize = list->U16(item, "ItemIDSize");
+            if (!itemSize) return itemSize.error();
+            if (*itemSize == 0) break;
+            if (*itemSize < 2 || !list->Contains(item, *itemSize)) return ReadError{"ItemIDSize: out of range", at + item};
+            item += *itemSize;
+        }
+        at += *listSize;
+    }
+    if (flags & kHasLinkInfo) {
+        auto infoSize = bytes.U32(at, "LinkInfoSize");
+        if (!infoSize) return infoSize.error();
+        if (*infoSize < kLinkInfoHeaderSize) return ReadError{"LinkInfoSize: too small", at};
+        auto info = bytes.Sub(at, *infoSize, "LinkInfo");
+        if (!info) return info.error();
+        auto target = ReadLinkInfo(*info);
+        if (!target) return ReadError{target.error().what, at + target.error().offset};
+        if (!(flags & kForceNoLinkInfo)) link.target = FromAnsi(*target);
+        at += *infoSize;
+    }
+    std::string* texts[5] = {&link.description, &link.relativePath, &link.workingDirectory, &link.arguments,
+                             &link.iconLocation};
+    const DWORD textFlags[5] = {kHasName, kHasRelativePath, kHasWorkingDir, kHasArguments, kHasIconLocation};
+    for (int i = 0; i < 5; ++i) {
+        if (!(flags & textFlags[i])) continue;
+        auto count = bytes.U16(at, "StringData CountCharacters");
+        if (!count) return count.error();
+        at += 2;
+        const size_t length = (flags & kIsUnicode) ? size_t(*count) * 2 : size_t(*count);
+        auto text = bytes.Sub(at, length, "StringData");
+        if (!text) return text.error();
+        if (flags & kIsUnicode) {
+            std::u16string units(*count, u'\0');
+            for (size_t k = 0; k < *count; ++k) units[k] = char16_t(text->data()[2 * k] | text->data()[2 * k + 1] << 8);
+            *texts[i] = ToUtf8(units);
+        } else {
+            *texts[i] = FromAnsi(std::string(reinterpret_cast<const char*>(text->data()), length));
+        }
+        at += length;
+    }
+    // Extra data: blocks until the terminal block (a size below 4). A file that ends
+    // without one is accepted; a block that leaves the file is not.
+    while (at < bytes.size()) {
+        auto blockSize = bytes.U32(at, "BlockSize");
+        if (!blockSize) return blockSize.error();
+        if (*blockSize < 4) break;
+        if (*blockSize < 8 || !bytes.Contains(at, *blockSize)) return ReadError{"BlockSize: out of range", at};
+        auto signature = bytes.U32(at + 4, "BlockSignature");
+        if (!signature) return signature.error();
+        if (*signature == kEnvironmentBlockSignature && link.target.empty()) {
+            // The target with environment variables, as ANSI (260 bytes) and UTF-16
+            // (260 units): the path of a link that has no LinkInfo.
+            if (*blockSize != kEnvironmentBlockSize) return ReadError{"EnvironmentVariableDataBlock: wrong size", at};
+            ByteView block(bytes.data() + at, *blockSize);
+            ByteView wide(block.data() + 8 + 260, 520);
+            std::u16string units;
+            for (size_t k = 0; k + 1 < wide.size(); k += 2) {
+                char16_t c = char16_t(wide.data()[k] | wide.data()[k + 1] << 8);
+                if (!c) break;
+                units.push_back(c);
+            }
+            if (!units.empty()) {
+                link.target = ToUtf8(units);
+            } else {
+                ByteView ansi(block.data() + 8, 260);
+                const void* nul = memchr(ansi.data(), 0, ansi.size());
+                size_t n = nul ? size_t(static_cast<const BYTE*>(nul) - ansi.data()) : ansi.size();
+                link.target = FromAnsi(std::string(reinterpret_cast<const char*>(ansi.data()), n));
+            }
+        }
+        at += *blockSize;
+    }
+    return link;
+}
+
+}  // namespace navo::win32

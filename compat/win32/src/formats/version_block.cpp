@@ -1,0 +1,277 @@
+// Bounded reading of version blocks and the ANSI block of GetFileVersionInfoA.
+#include "formats/version_block.h"
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace navo::win32 {
+namespace {
+
+constexpr size_t Align4(size_t n) { return (n + 3) & ~size_t(3); }
+
+constexpr char kAnsiSignature[4] = {'F', 'E', '2', 'X'};
+constexpr size_t kAnsiHeaderSize = 12;  // signature, count, total size
+constexpr size_t kAnsiEntrySize = 12;   // value offset, text offset, text length
+
+DWORD Load32(const BYTE* p) {
+    return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24);
+}
+
+void Store32(BYTE* p, DWORD v) {
+    p[0] = BYTE(v);
+    p[1] = BYTE(v >> 8);
+    p[2] = BYTE(v >> 16);
+    p[3] = BYTE(v >> 24);
+}
+
+char16_t Unit(ByteView block, size_t offset) {
+    return char16_t(block.data()[offset] | (block.data()[offset + 1] << 8));
+}
+
+// Keys compare as the platform's case-insensitive wide comparison does: unit by unit,
+// each folded to its simple case.
+bool KeyEquals(ByteView block, const VersionNode& node, std::u16string_view key) {
+    if (node.keyUnits != key.size()) return false;
+    for (size_t i = 0; i < key.size(); ++i) {
+        UChar32 a = Unit(block, node.keyOffset + 2 * i);
+        UChar32 b = key[i];
+        if (a != b && u_foldCase(a, U_FOLD_CASE_DEFAULT) != u_foldCase(b, U_FOLD_CASE_DEFAULT)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Expected<VersionNode> ReadVersionNode(ByteView block, size_t offset, size_t limit) {
+    if (limit > block.size()) limit = block.size();
+    if (offset > limit || limit - offset < kVersionNodeHeaderSize)
+        return ReadError{"version block: node header past its parent", offset};
+    auto length = block.U16(offset, "version block: node length");
+    if (!length) return length.error();
+    auto valueLength = block.U16(offset + 2, "version block: value length");
+    if (!valueLength) return valueLength.error();
+    auto type = block.U16(offset + 4, "version block: node type");
+    if (!type) return type.error();
+    // A header and the zero of an empty key.
+    if (*length < kVersionNodeHeaderSize + 2) return ReadError{"version block: node shorter than its header", offset};
+    if (*length > limit - offset) return ReadError{"version block: node length past its parent", offset};
+
+    VersionNode node;
+    node.offset = offset;
+    node.end = offset + *length;
+    node.keyOffset = offset + kVersionNodeHeaderSize;
+    node.isText = *type != 0;
+    node.valueLength = *valueLength;
+    size_t at = node.keyOffset;
+    for (;; at += 2) {
+        if (node.end - at < 2) return ReadError{"version block: key not terminated inside its node", node.keyOffset};
+        if (Unit(block, at) == 0) break;
+    }
+    node.keyUnits = (at - node.keyOffset) / 2;
+    node.valueOffset = std::min(Align4(at + 2), node.end);
+    const size_t declared = node.isText ? size_t(*valueLength) * 2 : size_t(*valueLength);
+    node.valueBytes = std::min(declared, node.end - node.valueOffset);
+    // Children follow the value as declared; a value cut short leaves no room for any.
+    const size_t children = Align4(node.valueOffset + declared);
+    node.childrenOffset = std::min(children, node.end);
+    return node;
+}
+
+Expected<VersionNode> ReadVersionRoot(ByteView block) { return ReadVersionNode(block, 0, block.size()); }
+
+std::u16string VersionNodeKey(ByteView block, const VersionNode& node) {
+    std::u16string key(node.keyUnits, u'\0');
+    for (size_t i = 0; i < node.keyUnits; ++i) key[i] = Unit(block, node.keyOffset + 2 * i);
+    return key;
+}
+
+Expected<std::vector<VersionNode>> ReadVersionChildren(ByteView block, const VersionNode& parent) {
+    std::vector<VersionNode> children;
+    size_t at = parent.childrenOffset;
+    while (at < parent.end) {
+        auto length = block.U16(at, "version block: child length");
+        if (!length) return length.error();
+        if (*length == 0) break;
+        auto child = ReadVersionNode(block, at, parent.end);
+        if (!child) return child.error();
+        children.push_back(*child);
+        at = Align4(child->end);
+    }
+    return children;
+}
+
+Expected<std::optional<VersionNode>> FindVersionNode(ByteView block, const VersionNode& root,
+                                                     std::u16string_view path) {
+    VersionNode node = root;
+    size_t at = 0;
+    while (at < path.size()) {
+        if (path[at] == u'\\') {
+            ++at;
+            continue;
+        }
+        size_t stop = path.find(u'\\', at);
+        if (stop == std::u16string_view::npos) stop = path.size();
+        const std::u16string_view key = path.substr(at, stop - at);
+        auto children = ReadVersionChildren(block, node);
+        if (!children) return children.error();
+        auto match = std::find_if(children->begin(), children->end(),
+                                  [&](const VersionNode& child) { return KeyEquals(block, child, key); });
+        if (match == children->end()) return std::optional<VersionNode>();
+        node = *match;
+        at = stop;
+    }
+    return std::optional<VersionNode>(node);
+}
+
+std::vector<VersionNode> CollectVersionTexts(ByteView block, const VersionNode& root) {
+    std::vector<VersionNode> texts;
+    // Depth first with an explicit stack: nesting is bounded only by the block's size.
+    std::vector<VersionNode> pending{root};
+    while (!pending.empty()) {
+        VersionNode node = pending.back();
+        pending.pop_back();
+        if (node.isText && node.offset != root.offset) texts.push_back(node);
+        size_t at = node.childrenOffset;
+        std::vector<VersionNode> children;
+        while (at < node.end) {
+            auto length = block.U16(at, "version block: child length");
+            if (!length || *length == 0) break;
+            auto child = ReadVersionNode(block, at, node.end);
+            if (!child) break;
+            children.push_back(*child);
+            at = Align4(child->end);
+        }
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+    std::sort(texts.begin(), texts.end(),
+              [](const VersionNode& a, const VersionNode& b) { return a.valueOffset < b.valueOffset; });
+    return texts;
+}
+
+std::u16string VersionTextValue(ByteView block, const VersionNode& node) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < node.valueBytes; i += 2) {
+        char16_t c = Unit(block, node.valueOffset + i);
+        if (c == 0) break;
+        text.push_back(c);
+    }
+    return text;
+}
+
+Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
+    auto rootLength = resource.U16(0, "version block: root length");
+    if (!rootLength) return rootLength.error();
+    if (*rootLength > resource.size())
+        return ReadError{"version block: root length past the end of the resource", 0};
+    const ByteView raw(resource.data(), *rootLength);
+    auto root = ReadVersionRoot(raw);
+    if (!root) return root.error();
+
+    struct Converted {
+        size_t valueOffset;
+        std::string text;
+        bool empty;
+    };
+    std::vector<Converted> converted;
+    for (const VersionNode& node : CollectVersionTexts(raw, *root)) {
+        // A text value shares no bytes with another one, but two nodes may point to the
+        // same offset when their values are empty; one entry serves them both.
+        if (!converted.empty() && converted.back().valueOffset == node.valueOffset) continue;
+        std::u16string wide = VersionTextValue(raw, node);
+        std::string ansi;
+        if (!wide.empty()) {
+            int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+            if (n > 0) {
+                ansi.resize(size_t(n));
+                WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), n, nullptr, nullptr);
+            }
+        }
+        converted.push_back({node.valueOffset, std::move(ansi), node.valueLength == 0});
+    }
+
+    const size_t tableOffset = Align4(raw.size());
+    size_t total = tableOffset + kAnsiHeaderSize + converted.size() * kAnsiEntrySize;
+    for (const Converted& c : converted) total += c.text.size() + 1;
+    std::vector<BYTE> block(total, 0);
+    memcpy(block.data(), raw.data(), raw.size());
+    BYTE* table = block.data() + tableOffset;
+    memcpy(table, kAnsiSignature, sizeof kAnsiSignature);
+    Store32(table + 4, DWORD(converted.size()));
+    Store32(table + 8, DWORD(total));
+    size_t textAt = tableOffset + kAnsiHeaderSize + converted.size() * kAnsiEntrySize;
+    for (size_t i = 0; i < converted.size(); ++i) {
+        const Converted& c = converted[i];
+        BYTE* entry = table + kAnsiHeaderSize + i * kAnsiEntrySize;
+        Store32(entry, DWORD(c.valueOffset));
+        Store32(entry + 4, DWORD(textAt));
+        Store32(entry + 8, c.empty ? 0 : DWORD(c.text.size() + 1));
+        memcpy(block.data() + textAt, c.text.data(), c.text.size());
+        textAt += c.text.size() + 1;
+    }
+    return block;
+}
+
+std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t size) {
+    std::vector<BYTE> cut(block.begin(), block.begin() + std::ptrdiff_t(std::min(size, block.size())));
+    if (size >= block.size() || block.size() < 2) return cut;
+    const size_t rootLength = size_t(block[0] | (block[1] << 8));
+    if (size >= Align4(rootLength) + kAnsiHeaderSize) {
+        // The root is whole: the table keeps the entries that fit, and its extent, which
+        // bounds every text it gives out, ends with the buffer.
+        BYTE* table = cut.data() + Align4(rootLength);
+        const size_t room = (size - Align4(rootLength) - kAnsiHeaderSize) / kAnsiEntrySize;
+        Store32(table + 4, DWORD(std::min<size_t>(Load32(table + 4), room)));
+        Store32(table + 8, DWORD(size));
+        return cut;
+    }
+    if (size < kAnsiHeaderSize + 4) {
+        // No room for a root and a table: a root of no length, which no query reads into.
+        if (size >= 2) cut[0] = cut[1] = 0;
+        return cut;
+    }
+    // The root keeps the whole 4-byte units that leave room for an empty table after it.
+    const size_t kept = (size - kAnsiHeaderSize) & ~size_t(3);
+    cut[0] = BYTE(kept & 0xFF);
+    cut[1] = BYTE(kept >> 8);
+    BYTE* table = cut.data() + kept;
+    memcpy(table, kAnsiSignature, sizeof kAnsiSignature);
+    Store32(table + 4, 0);
+    Store32(table + 8, DWORD(size));
+    return cut;
+}
+
+std::optional<AnsiText> FindAnsiText(const BYTE* block, size_t rootLength, size_t valueOffset) {
+    const size_t tableOffset = Align4(rootLength);
+    const BYTE* table = block + tableOffset;
+    if (memcmp(table, kAnsiSignature, sizeof kAnsiSignature) != 0) return std::nullopt;
+    const size_t count = Load32(table + 4);
+    const size_t total = Load32(table + 8);
+    // A table that does not fit the extent it declares was not made here.
+    if (total < tableOffset + kAnsiHeaderSize || count > (total - tableOffset - kAnsiHeaderSize) / kAnsiEntrySize)
+        return std::nullopt;
+    const BYTE* entries = table + kAnsiHeaderSize;
+    size_t low = 0, high = count;
+    while (low < high) {
+        const size_t mid = low + (high - low) / 2;
+        const DWORD at = Load32(entries + mid * kAnsiEntrySize);
+        if (at < valueOffset) {
+            low = mid + 1;
+        } else if (at > valueOffset) {
+            high = mid;
+        } else {
+            const BYTE* entry = entries + mid * kAnsiEntrySize;
+            const size_t textOffset = Load32(entry + 4);
+            const DWORD length = Load32(entry + 8);
+            // The text and its terminating zero lie inside the block.
+            if (textOffset >= total || length > total - textOffset) return std::nullopt;
+            const char* text = reinterpret_cast<const char*>(block + textOffset);
+            if (memchr(text, 0, total - textOffset) == nullptr) return std::nullopt;
+            return AnsiText{text, length};
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace navo::win32
