@@ -12,10 +12,29 @@ scripts/bootstrap.sh test
 
 fuzz_seconds=${NAVOTOOLS_FUZZ_SECONDS:-20}
 
+# Each CTest run is kept in build/ctest-PRESET.log, and its counts are summed up at the end.
+suites=()
+run_suite() {  # PRESET LABEL
+  mkdir -p build
+  ctest --preset "$1" 2>&1 | tee "build/ctest-$1.log"
+  suites+=("$1:$2")
+}
+summary() {
+  local entry preset label counts skipped
+  echo "== summary"
+  for entry in "${suites[@]}"; do
+    preset=${entry%%:*}
+    label=${entry#*:}
+    counts=$(grep -Eo '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "build/ctest-$preset.log" | tail -n 1)
+    skipped=$(grep -c '\*\*\*Skipped' "build/ctest-$preset.log" || true)
+    echo "$label: $counts ($skipped skipped)"
+  done
+}
+
 echo "== build and test (default)"
 cmake --preset default >/dev/null
 cmake --build --preset default
-ctest --preset default
+run_suite default "Linux"
 
 echo "== installed package, moved to another prefix"
 # Installed into one prefix and moved: everything must work from where it lies now. The
@@ -98,7 +117,7 @@ scripts/tidy.sh
 echo "== build and test (asan)"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
-ctest --preset asan
+run_suite asan "Linux under ASan+UBSan"
 
 echo "== fuzz targets (${fuzz_seconds}s each)"
 cmake --preset fuzz >/dev/null
@@ -145,27 +164,28 @@ windows_example() {  # PRESET TOOLCHAIN WINE
   echo "example ($preset) works under Wine in English and French"
 }
 
-echo "== Windows x64 (mingw-w64): NavoTools.dll and the conformance tests under Wine"
-cmake --preset mingw64 >/dev/null
-cmake --build --preset mingw64
-ctest --preset mingw64
-tests/windows_artefact_checks.sh build/mingw64/NavoTools.dll x86_64 build/default/navotools >/dev/null
-windows_example mingw64 mingw-x86_64.cmake /usr/lib/wine/wine64
-# The Wine server of the build's prefix stays a few seconds for later programs; stop it.
-WINEPREFIX="$PWD/build/mingw64/wineprefix" wineserver -k 2>/dev/null || true
-
 echo "== Windows x86 (mingw-w64): NavoTools.dll and the conformance tests under Wine 32-bit"
 # Where the kernel runs no 32-bit program, Wine 32-bit cannot start: the tests are built,
 # and ctest lists one skipped test that says so.
 cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32
-ctest --preset mingw32
+run_suite mingw32 "Windows x86 under Wine 32-bit"
 tests/windows_artefact_checks.sh build/mingw32/NavoTools.dll i686 build/default/navotools >/dev/null
 windows_example mingw32 mingw-i686.cmake /usr/lib/wine/wine
 WINEPREFIX="$PWD/build/mingw32/wineprefix" wineserver -k 2>/dev/null || true
+
+echo "== Windows x64 (mingw-w64): NavoTools.dll and the conformance tests under Wine"
+cmake --preset mingw64 >/dev/null
+cmake --build --preset mingw64
+run_suite mingw64 "Windows x64 under Wine"
+tests/windows_artefact_checks.sh build/mingw64/NavoTools.dll x86_64 build/default/navotools >/dev/null
+windows_example mingw64 mingw-x86_64.cmake /usr/lib/wine/wine64
+# The Wine server of the build's prefix stays a few seconds for later programs; stop it.
+WINEPREFIX="$PWD/build/mingw64/wineprefix" wineserver -k 2>/dev/null || true
 
 if [ "${NAVOTOOLS_COVERAGE:-0}" = 1 ]; then
   echo "== coverage"
   scripts/coverage.sh
 fi
+summary
 echo "all tests passed"
