@@ -1,6 +1,6 @@
 // navotools-dialog STYLE OWNER CAPTION: the message box of MessageBoxA on a Linux desktop.
 //
-// MessageBoxA (compat/win32/src/message_box.cpp) runs this program and waits for it, so
+// MessageBoxA (compat/win32/src/user/message_box.cpp) runs this program and waits for it, so
 // that the library links no toolkit. The text comes on standard input; STYLE is the
 // MessageBoxA style in decimal, OWNER the owner's X window id or 0. The program shows a
 // modal GtkMessageDialog with the style's buttons, default button and icon, and prints the
