@@ -2,9 +2,10 @@
 # through CTest (CMAKE_CROSSCOMPILING_EMULATOR), x64 programs under Wine 64-bit and x86 ones
 # under Wine 32-bit; tests/windows_artefact_checks.sh checks the DLL itself.
 #
-# The same folders and files as on Linux, with the tests that are Linux-specific by nature
-# left out, each with its reason. Tests where Wine departs from the platform skip
-# themselves under Wine (support/wine.h) and say why.
+# The same folders and files as on Linux (tests/sources.cmake), with the tests that are
+# Linux-specific by nature left out, each with its reason. Checks where Wine departs from the
+# platform are marked TodoWine (support/platform.h): they run under Wine and are expected to
+# fail there.
 cmake_minimum_required(VERSION 3.25)  # gtest_discover_tests(TEST_FILTER)
 include(GoogleTest)
 
@@ -25,10 +26,7 @@ endforeach()
 
 # Folders left out on Windows, with the reason.
 set(NAVOTOOLS_WINDOWS_SKIPPED_DIRS
-  "mailprovider:the default Simple MAPI provider is the Linux mapi32.dll.so; its tests fork and read the outbox with Python"
-  "package_consumer:the installed package is the Linux one"
-  "support:helpers, not tests"
-  "data:fixture sources, not tests")
+  "mailprovider:the default Simple MAPI provider is the Linux mapi32.dll.so; its tests fork and read the outbox with Python")
 # Files left out on Windows, with the reason.
 set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "shell/app_control_test.cpp:X11 windows on a virtual display (Xvfb), fork and SIGKILL"
@@ -40,7 +38,7 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "win32/process_test.cpp:the Linux process layer (command lines, Xvfb)"
   "win32/reg_file_test.cpp:the Linux layer's .reg reader"
   "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"
-  "win32/resources_more_test.cpp:the Linux layer's module table (modules.h)"
+  "win32/resource_enumeration_test.cpp:the Linux layer's module table (modules.h)"
   "win32/shell_link_test.cpp:the Linux layer's link format and lnkinfo"
   "win32/version_block_test.cpp:the Linux layer's version block reader"
   "win32/x11_windows_test.cpp:X11 windows on a virtual display (Xvfb)")
@@ -53,7 +51,7 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_TESTS
   "VersionQueryArguments.NullBlockOrResultIsRefused:the Linux layer refuses null arguments; the platform does not check them"
   "ProfileTest.ASectionThatAppearsTwiceIsReadAsOne:the Linux layer reads a repeated section as one; Wine reads the first only"
   "ProfileTest.WritesRefuseLineBreaks:the Linux layer refuses line breaks in what is written, which would add lines; the platform writes them"
-  "ProfileMoreTest.NullArgumentsAreRefused:the Linux layer refuses null arguments; the platform does not check them (Wine writes WIN.INI for a null file name)"
+  "ProfileErrors.NullArgumentsAreRefused:the Linux layer refuses null arguments; the platform does not check them (Wine writes WIN.INI for a null file name)"
   "ResourceLanguage.HandlesThatNameNoModuleAreRefused:the Linux layer checks module handles; the platform reads through them")
 
 # Environments of the test programs of a folder.
@@ -72,6 +70,9 @@ set(skipped_files)
 foreach(entry IN LISTS NAVOTOOLS_WINDOWS_SKIPPED_FILES)
   string(FIND "${entry}" ":" colon)
   string(SUBSTRING "${entry}" 0 ${colon} file)
+  if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${file})
+    message(FATAL_ERROR "NAVOTOOLS_WINDOWS_SKIPPED_FILES names ${file}, which does not exist")
+  endif()
   list(APPEND skipped_files ${CMAKE_CURRENT_SOURCE_DIR}/${file})
 endforeach()
 set(negative_filter)
@@ -122,16 +123,12 @@ if(NAVOTOOLS_NOT_RUN_REASON)
   set_tests_properties(Wine.RunsTheTestPrograms PROPERTIES SKIP_RETURN_CODE 77)
 endif()
 
-file(GLOB test_dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
-foreach(dir IN LISTS test_dirs)
-  if(NOT IS_DIRECTORY ${dir})
-    continue()
-  endif()
-  get_filename_component(name ${dir} NAME)
+foreach(name IN LISTS NAVOTOOLS_TEST_DIRS)
+  set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${name})
   if(name IN_LIST skipped_dirs)
     continue()
   endif()
-  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp ${dir}/*_support.cpp)
+  navotools_test_sources(${name} sources)
   list(REMOVE_ITEM sources ${skipped_files})
   if(NOT sources)
     continue()

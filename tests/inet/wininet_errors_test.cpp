@@ -74,16 +74,15 @@ TEST(WinInetDescription, KoreanUserInterfaceGetsTheSameEnglishTexts) {
 // A buffer with canary bytes past the capacity handed to the function.
 struct GuardedBuffer {
     static constexpr char kFill = '\x5A';
-    static constexpr char kCanary = '\xA5';
     static constexpr size_t kGuard = 16;
 
     explicit GuardedBuffer(size_t capacity) : capacity(capacity), bytes(capacity + kGuard, kFill) {
-        std::fill(bytes.begin() + long(capacity), bytes.end(), kCanary);
+        std::fill(bytes.begin() + long(capacity), bytes.end(), char(kCanary));
     }
     char* data() { return bytes.data(); }
     bool CanariesIntact() const {
         for (size_t i = capacity; i < bytes.size(); ++i)
-            if (bytes[i] != kCanary) return false;
+            if (BYTE(bytes[i]) != kCanary) return false;
         return true;
     }
     bool UntouchedFill() const {

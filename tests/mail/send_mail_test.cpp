@@ -14,10 +14,10 @@
 #include <string>
 
 #include "test_app.h"
+#include "test_constants.h"
 
 namespace {
 
-const std::string kBin = NAVOTOOLS_TEST_BINARY_DIR;
 
 // The providers' file name in their folders: the ELF object mapi32.dll.so on Linux, the
 // DLL mapi32.dll on Windows.

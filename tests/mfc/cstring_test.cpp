@@ -175,6 +175,12 @@ TEST(CStringFormat, MessageEscapesAndLineBreaks) {
     EXPECT_THROW(s.FormatMessage("%1!unclosed", 1), CInvalidArgException*);
 }
 
+TEST(CStringFormat, MessageEscapesForTabCarriageReturnAndStop) {
+    CString s;
+    s.FormatMessage("a%tb%rc%n%1%0 never shown", "x");
+    EXPECT_EQ(s, "a\tb\rc\r\nx");
+}
+
 TEST(CStringFormat, MessageById) {
     CString s;
     s.FormatMessage(UINT(IDS_NAVO_CODE_DETAILS), 12002, "The request has timed out.");
@@ -182,11 +188,10 @@ TEST(CStringFormat, MessageById) {
     s = "old";
     s.FormatMessage(UINT(8050), 1);
     EXPECT_TRUE(s.IsEmpty());
-    NAVOTOOLS_SKIP_UNDER_WINE_UNLESS_UI_LANGUAGE(kKorean);
     ScopedUILanguage korean(kKorean);
     s = "old";
     s.FormatMessage(UINT(IDS_NAVO_MAPI_LOGOFF_FAILED), 3);
-    EXPECT_TRUE(s.IsEmpty());
+    TodoWineUnlessUILanguage(kKorean, [&] { EXPECT_TRUE(s.IsEmpty()); });
 }
 
 TEST(CStringLoad, IntegerResourceConstructorLoadsTheRow) {

@@ -1,4 +1,5 @@
-// CException and the framework's exceptions: ownership, messages and ReportError.
+// CException and the framework's exceptions: ownership, messages and ReportError; message
+// boxes without an application, and the application's lifetime.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -179,6 +180,45 @@ TEST(Application, IsTheModuleStatesCurrentOneWhileItLives) {
         EXPECT_STREQ(app.m_pszAppName, "navotools-test");
     }
     EXPECT_EQ(AfxGetApp(), nullptr);
+}
+
+TEST(ExceptionText, EachKindHasItsOwnTextCutToTheBuffer) {
+    CMemoryException memory(FALSE);
+    CNotSupportedException notSupported(FALSE);
+    CInvalidArgException invalid(FALSE);
+    char text[128];
+    UINT help = 99;
+    ASSERT_TRUE(memory.GetErrorMessage(text, sizeof text, &help));
+    EXPECT_STREQ(text, "Out of memory.");
+    EXPECT_EQ(help, 0u);
+    ASSERT_TRUE(notSupported.GetErrorMessage(text, sizeof text, nullptr));
+    EXPECT_STREQ(text, "The requested operation is not supported.");
+    ASSERT_TRUE(invalid.GetErrorMessage(text, sizeof text, nullptr));
+    EXPECT_STREQ(text, "An argument was not valid.");
+
+    char small[8];
+    memset(small, 'x', sizeof small);
+    ASSERT_TRUE(invalid.GetErrorMessage(small, sizeof small, nullptr));
+    EXPECT_STREQ(small, "An argu");  // seven characters and the terminator
+
+    RecordingApp app;
+    invalid.ReportError(MB_ICONSTOP);
+    ASSERT_EQ(app.boxes.size(), 1u);
+    EXPECT_EQ(app.boxes[0].text, "An argument was not valid.");
+    EXPECT_EQ(app.boxes[0].type, UINT(MB_ICONSTOP));
+}
+
+TEST(ApplicationLifetime, OnlyTheCurrentApplicationClearsTheModuleState) {
+    auto* first = new RecordingApp;
+    {
+        RecordingApp second;  // the newest application is the current one
+        EXPECT_EQ(AfxGetApp(), &second);
+        delete first;  // not current: leaves the state alone
+        EXPECT_EQ(AfxGetApp(), &second);
+        EXPECT_STREQ(AfxGetModuleState()->m_lpszCurrentAppName, "navotools-test");
+    }
+    EXPECT_EQ(AfxGetApp(), nullptr);
+    EXPECT_EQ(AfxGetModuleState()->m_lpszCurrentAppName, nullptr);
 }
 
 }  // namespace

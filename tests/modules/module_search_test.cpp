@@ -15,11 +15,11 @@
 #include <filesystem>
 #include <string>
 
+#include "test_constants.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-const fs::path kBin = NAVOTOOLS_TEST_BINARY_DIR;
 
 std::string ModulePath(HMODULE module) {
     char path[4096] = {};
@@ -66,9 +66,9 @@ private:
 TEST(ModuleSearch, PlantedProviderIsNotLoadedTheInstalledOneIs) {
     // The provider the build installs lies next to the library; another provider (a real
     // code module with the loader glue) is planted under its name in the current folder.
-    const fs::path installed = fs::canonical(kBin / ".." / "mapi32.dll.so");
+    const fs::path installed = fs::canonical(fs::path(kBin) / ".." / "mapi32.dll.so");
     PlantedFolder folder;
-    fs::path planted = folder.Plant(kBin / "recording_mapi" / "mapi32.dll.so", "mapi32.dll.so");
+    fs::path planted = folder.Plant(fs::path(kBin) / "recording_mapi" / "mapi32.dll.so", "mapi32.dll.so");
     HMODULE module = LoadLibraryA("MAPI32.DLL");
     ASSERT_NE(nullptr, module) << GetLastError();
     EXPECT_EQ(installed.string(), ModulePath(module));
@@ -77,7 +77,7 @@ TEST(ModuleSearch, PlantedProviderIsNotLoadedTheInstalledOneIs) {
 }
 
 TEST(ModuleSearch, CodeInTheCurrentFolderIsNeverFoundByABareName) {
-    const fs::path code = kBin / "modules" / "Plain.dll.so";
+    const fs::path code = fs::path(kBin) / "modules" / "Plain.dll.so";
     struct Case {
         const char* file;         // the planted copy of a code module
         const char* libraryPath;  // NAVOTOOLS_LIBRARY_PATH (null: unset)
@@ -102,7 +102,7 @@ TEST(ModuleSearch, CodeInTheCurrentFolderIsNeverFoundByABareName) {
 
 TEST(ModuleSearch, APathIntoTheCurrentFolderStillLoadsCode) {
     PlantedFolder folder;
-    fs::path planted = folder.Plant(kBin / "modules" / "Plain.dll.so", "NavoPlanted.dll.so");
+    fs::path planted = folder.Plant(fs::path(kBin) / "modules" / "Plain.dll.so", "NavoPlanted.dll.so");
     HMODULE module = LoadLibraryA("./NavoPlanted.dll.so");
     ASSERT_NE(nullptr, module) << GetLastError();
     EXPECT_TRUE(ObjectLoaded(planted));
@@ -112,11 +112,11 @@ TEST(ModuleSearch, APathIntoTheCurrentFolderStillLoadsCode) {
 TEST(ModuleSearch, ResourceImagesOfTheCurrentFolderComeAfterTheLibraryFolders) {
     fs::path libraryFolder = fs::temp_directory_path() / ("navotools-libpath-" + std::to_string(getpid()));
     fs::create_directories(libraryFolder);
-    fs::copy_file(kBin / "AppEng.dll", libraryFolder / "NavoOrderProbe.dll", fs::copy_options::overwrite_existing);
+    fs::copy_file(fs::path(kBin) / "AppEng.dll", libraryFolder / "NavoOrderProbe.dll", fs::copy_options::overwrite_existing);
     {
         PlantedFolder folder(libraryFolder.c_str());
-        folder.Plant(kBin / "AppFra.dll", "NavoOrderProbe.dll");
-        folder.Plant(kBin / "AppFra.dll", "NavoCurrentOnly.dll");
+        folder.Plant(fs::path(kBin) / "AppFra.dll", "NavoOrderProbe.dll");
+        folder.Plant(fs::path(kBin) / "AppFra.dll", "NavoCurrentOnly.dll");
         HMODULE first = LoadLibraryA("NavoOrderProbe");
         ASSERT_NE(nullptr, first) << GetLastError();
         EXPECT_EQ((libraryFolder / "NavoOrderProbe.dll").string(), ModulePath(first));

@@ -288,14 +288,15 @@ TEST_F(WinRegistry, DeleteKeyRemovesTheTreeButNeverAWholeHive) {
 }
 
 TEST_F(WinRegistry, AHandleWithAnEmptyPathDeletesItsOwnKey) {
-    NAVOTOOLS_SKIP_UNDER_WINE("SHDeleteKeyA with an empty path (RegDeleteTreeW) empties the key and leaves it");
     ASSERT_EQ(CWinRegistry(HKEY_CURRENT_USER, P("Software\\Child")).SetNumValue("v", 1), ERROR_SUCCESS);
     // An open handle with an empty path names its own key, which may go.
     HKEY key;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Path("Software").c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     EXPECT_EQ(CWinRegistry(key, "").DeleteKey(), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, P("Software")).TestOpenKey(), ERROR_FILE_NOT_FOUND);
+    TodoWine("SHDeleteKeyA with an empty path (RegDeleteTreeW) empties the key and leaves it", [&] {
+        EXPECT_EQ(CWinRegistry(HKEY_CURRENT_USER, P("Software")).TestOpenKey(), ERROR_FILE_NOT_FOUND);
+    });
 }
 
 TEST_F(WinRegistry, CopiesNameTheSameKeyAndMoveApart) {

@@ -12,12 +12,12 @@
 #include <string>
 
 #include "test_app.h"
+#include "test_constants.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBin = NAVOTOOLS_TEST_BINARY_DIR;
 
 bool IsLoaded(HMODULE module) {
     char path[512];

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "test_constants.h"
+
+#include "test_constants.h"
+
 struct RecordedMessageBox {
     std::string text;
     UINT type;
@@ -40,6 +44,3 @@ public:
 private:
     LANGID previous_;
 };
-
-constexpr LANGID kEnglishUS = 1033;
-constexpr LANGID kKorean = 1042;

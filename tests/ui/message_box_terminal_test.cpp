@@ -9,6 +9,7 @@
 #include <string>
 
 #include "NavoTools.h"
+#include "test_constants.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ TEST(MessageBoxOnTerminal, TheAnswerNamesAButtonEnterTakesTheDefaultTheEndTakesT
 TEST(MessageBoxArguments, NullTextAndCaptionAndAnUnknownType) {
     ScopedEnv ui("NAVOTOOLS_UI", "none");
     EXPECT_EQ(Show(nullptr, nullptr, MB_OK).err, "Error: \n");
-    SetLastError(0xdeadbeef);
+    SetLastError(kUntouched);
     Box box = Show("text", "caption", 7);
     EXPECT_EQ(box.result, 0);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_MSGBOX_STYLE));

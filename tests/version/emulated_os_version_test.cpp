@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "NavoTools.h"
+#include "test_constants.h"
 
 namespace {
 
@@ -48,9 +49,9 @@ protected:
         OSVERSIONINFOA info;
         memset(&info, 0xCC, sizeof info);
         info.dwOSVersionInfoSize = sizeof info;
-        SetLastError(0xDEADBEEF);
+        SetLastError(kUntouched);
         EXPECT_TRUE(GetVersionExA(&info));
-        EXPECT_EQ(GetLastError(), 0xDEADBEEFu) << "success leaves the last error alone";
+        EXPECT_EQ(GetLastError(), kUntouched) << "success leaves the last error alone";
         EXPECT_EQ(info.dwOSVersionInfoSize, sizeof info);
         return info;
     }
@@ -81,7 +82,7 @@ TEST_F(EmulatedOSVersion, RecordSizeOtherThanTheTwoFormsIsRefused) {
         OSVERSIONINFOEXA info;
         memset(&info, 0xCC, sizeof info);
         info.dwOSVersionInfoSize = size;
-        SetLastError(0xDEADBEEF);
+        SetLastError(kUntouched);
         EXPECT_FALSE(GetVersionExA(reinterpret_cast<LPOSVERSIONINFOA>(&info))) << size;
         EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER)) << size;
         EXPECT_EQ(info.dwMajorVersion, 0xCCCCCCCCu) << "a refused record is left as it was";

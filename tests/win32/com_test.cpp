@@ -95,17 +95,18 @@ TEST_F(Com, ReferenceCountsAndIdentity) {
     ASSERT_EQ(link->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a)), S_OK);
     ASSERT_EQ(file->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b)), S_OK);
     EXPECT_EQ(a, b);
-    IPersist* persist = nullptr;
-    NAVOTOOLS_SKIP_UNDER_WINE("the shell link does not answer IPersist, the base of its IPersistFile");
-    ASSERT_EQ(link->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist)), S_OK);
-    CLSID cls;
-    EXPECT_EQ(persist->GetClassID(&cls), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(cls, CLSID_ShellLink));
+    TodoWine("the shell link does not answer IPersist, the base of its IPersistFile", [&] {
+        IPersist* persist = nullptr;
+        ASSERT_EQ(link->QueryInterface(IID_IPersist, reinterpret_cast<void**>(&persist)), S_OK);
+        CLSID cls;
+        EXPECT_EQ(persist->GetClassID(&cls), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(cls, CLSID_ShellLink));
+        EXPECT_EQ(persist->Release(), 4u);
+    });
     void* none = reinterpret_cast<void*>(1);
     EXPECT_EQ(file->QueryInterface(CLSID_ShellLink, &none),
               E_NOINTERFACE);
     EXPECT_EQ(none, nullptr);
-    EXPECT_EQ(persist->Release(), 4u);
     EXPECT_EQ(a->Release(), 3u);
     EXPECT_EQ(b->Release(), 2u);
     EXPECT_EQ(file->Release(), 1u);

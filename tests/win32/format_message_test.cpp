@@ -11,13 +11,12 @@
 #include <cstring>
 #include <string>
 #include "platform.h"
+#include "test_constants.h"
 
 namespace {
 
-constexpr DWORD kUntouchedError = 0xdeadbeef;
 // ERROR_NO_WORK_DONE: current systems report it for an empty result.
 constexpr DWORD kErrorNoWorkDone = ERROR_NO_WORK_DONE;
-constexpr char kSentinel = 'x';
 constexpr DWORD kFromString = FORMAT_MESSAGE_FROM_STRING;
 constexpr DWORD kFromSystem = FORMAT_MESSAGE_FROM_SYSTEM;
 
@@ -50,7 +49,7 @@ std::string ExpandV(const char* format, ...) {
     Output out;
     va_list list;
     va_start(list, format);
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     const DWORD r = FormatMessageA(kFromString, format, 0, 0, out.bytes, Output::kCapacity, &list);
     va_end(list);
     if (r == 0) return "<failed " + std::to_string(GetLastError()) + ">";
@@ -62,7 +61,7 @@ std::string ExpandV(const char* format, ...) {
 // The expansion of `format` with an argument array; `flags` adds to FROM_STRING.
 std::string ExpandArray(const char* format, const DWORD_PTR* args, DWORD count, DWORD flags = 0) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     const DWORD r = NavoFormatMessageArrayA(kFromString | flags, format, 0, 0, out.bytes,
                                             Output::kCapacity, args, count);
     if (r == 0) return "<failed " + std::to_string(GetLastError()) + ">";
@@ -81,7 +80,7 @@ DWORD_PTR Arg(const void* p) { return reinterpret_cast<DWORD_PTR>(p); }
 
 TEST(FormatMessageBufferSize, ExactFitStoresTextAndTerminator) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(4u, FormatMessageA(kFromString, "test", 0, 0, out.bytes, 5, nullptr));
     EXPECT_STREQ("test", out.bytes);
     EXPECT_TRUE(out.UntouchedFrom(5));
@@ -89,7 +88,7 @@ TEST(FormatMessageBufferSize, ExactFitStoresTextAndTerminator) {
 
 TEST(FormatMessageBufferSize, OneShortFailsAndWritesNothing) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString, "test", 0, 0, out.bytes, 4, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     EXPECT_TRUE(out.UntouchedFrom(0));
@@ -97,7 +96,7 @@ TEST(FormatMessageBufferSize, OneShortFailsAndWritesNothing) {
 
 TEST(FormatMessageBufferSize, InsertThatDoesNotFitFailsAndWritesNothing) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatV(kFromString, "%1", 0, 0, out.bytes, 4, "test"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
     EXPECT_TRUE(out.UntouchedFrom(0));
@@ -108,7 +107,7 @@ TEST(FormatMessageBufferSize, InsertThatDoesNotFitFailsAndWritesNothing) {
 TEST(FormatMessageBufferSize, ZeroAndOneFailWithInsufficientBuffer) {
     for (DWORD size : {0u, 1u}) {
         Output out;
-        SetLastError(kUntouchedError);
+        SetLastError(kUntouched);
         EXPECT_EQ(0u, FormatMessageA(kFromString, "test", 0, 0, out.bytes, size, nullptr));
         EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError()) << size;
         EXPECT_TRUE(out.UntouchedFrom(0)) << size;
@@ -116,7 +115,7 @@ TEST(FormatMessageBufferSize, ZeroAndOneFailWithInsufficientBuffer) {
 }
 
 TEST(FormatMessageBufferSize, NullBufferWithTooSmallSizeFailsWithInsufficientBuffer) {
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromSystem, nullptr, 0, 0, nullptr, 0, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
 }
@@ -124,7 +123,7 @@ TEST(FormatMessageBufferSize, NullBufferWithTooSmallSizeFailsWithInsufficientBuf
 TEST(FormatMessageBufferSize, SizesBeyondThePlatformLimitAreRefused) {
     static char big[40000];
     std::memset(big, kSentinel, sizeof big);
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString, "test", 0, 0, big, 32768, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
     EXPECT_EQ(kSentinel, big[0]);
@@ -142,7 +141,7 @@ TEST(FormatMessageBufferSize, ResultLongerThanThePlatformLimitFails) {
         args[i] = Arg(chunk.c_str());
     }
     char* allocated = reinterpret_cast<char*>(0x1);
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, NavoFormatMessageArrayA(kFromString | FORMAT_MESSAGE_ALLOCATE_BUFFER, format.c_str(), 0,
                                           0, reinterpret_cast<LPSTR>(&allocated), 0, args, 40));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
@@ -151,12 +150,12 @@ TEST(FormatMessageBufferSize, ResultLongerThanThePlatformLimitFails) {
 
 TEST(FormatMessageBufferSize, EmptyResultStoresNothing) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString, "", 0, 0, out.bytes, Output::kCapacity, nullptr));
     EXPECT_EQ(kErrorNoWorkDone, GetLastError());
     EXPECT_TRUE(out.UntouchedFrom(0));
 
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString | FORMAT_MESSAGE_IGNORE_INSERTS, "%0test", 0, 0, out.bytes,
                                  Output::kCapacity, nullptr));
     EXPECT_EQ(kErrorNoWorkDone, GetLastError());
@@ -167,7 +166,7 @@ TEST(FormatMessageBufferSize, EmptyResultStoresNothing) {
 
 TEST(FormatMessageParameters, NullStringSourceIsRefused) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString, nullptr, 0, 0, out.bytes, Output::kCapacity, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
     EXPECT_TRUE(out.UntouchedFrom(0));
@@ -175,7 +174,7 @@ TEST(FormatMessageParameters, NullStringSourceIsRefused) {
 
 TEST(FormatMessageParameters, NoSourceFlagIsRefused) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(0, "test", 0, 0, out.bytes, Output::kCapacity, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
     EXPECT_TRUE(out.UntouchedFrom(0));
@@ -183,17 +182,17 @@ TEST(FormatMessageParameters, NoSourceFlagIsRefused) {
 
 TEST(FormatMessageParameters, NullBufferThatWouldFitIsRefused) {
     // The platform crashes here; this layer refuses the call instead.
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString, "test", 0, 0, nullptr, 256, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
 }
 
 TEST(FormatMessageParameters, InsertWithoutArgumentsIsRefused) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString, "%1", 0, 0, out.bytes, Output::kCapacity, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString | FORMAT_MESSAGE_ARGUMENT_ARRAY, "%1", 0, 0, out.bytes,
                                  Output::kCapacity, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
@@ -203,7 +202,7 @@ TEST(FormatMessageParameters, InsertWithoutArgumentsIsRefused) {
 TEST(FormatMessageParameters, LonePercentAtTheEndIsRefused) {
     for (const char* format : {"%", "test%"}) {
         Output out;
-        SetLastError(kUntouchedError);
+        SetLastError(kUntouched);
         EXPECT_EQ(0u, FormatMessageA(kFromString, format, 0, 0, out.bytes, Output::kCapacity, nullptr));
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError()) << format;
         EXPECT_TRUE(out.UntouchedFrom(0)) << format;
@@ -379,20 +378,22 @@ TEST(FormatMessageInserts, ThirdDigitIsText) {
 }
 
 TEST(FormatMessageInserts, FloatingPointConversionsAreRefused) {
-    NAVOTOOLS_SKIP_UNDER_WINE("floating-point inserts are formatted");
     const DWORD_PTR args[] = {1};
     for (const char* format : {"%1!f!", "%1!e!", "%1!g!", "%1!G!", "%1!a!", "%1!n!"}) {
-        EXPECT_EQ("<failed 87>", ExpandArray(format, args, 1)) << format;
+        TodoWine("floating-point inserts are formatted",
+                 [&] { EXPECT_EQ("<failed 87>", ExpandArray(format, args, 1)) << format; });
     }
 }
 
 TEST(FormatMessageInserts, MalformedFormatsAreRefused) {
-    NAVOTOOLS_SKIP_UNDER_WINE("malformed printf inserts are formatted or fail with another code");
     const DWORD_PTR args[] = {1, 2, 3};
-    EXPECT_EQ("<failed 87>", ExpandArray("%1!d", args, 3)) << "no closing !";
-    EXPECT_EQ("<failed 87>", ExpandArray("%1!!", args, 3)) << "no conversion";
-    EXPECT_EQ("<failed 87>", ExpandArray("%1!0000000000000000000000000000001d!", args, 3))
-        << "longer than the platform's limit";
+    const char* const why = "malformed printf inserts are formatted or fail with another code";
+    TodoWine(why, [&] { EXPECT_EQ("<failed 87>", ExpandArray("%1!d", args, 3)) << "no closing !"; });
+    TodoWine(why, [&] { EXPECT_EQ("<failed 87>", ExpandArray("%1!!", args, 3)) << "no conversion"; });
+    TodoWine(why, [&] {
+        EXPECT_EQ("<failed 87>", ExpandArray("%1!0000000000000000000000000000001d!", args, 3))
+            << "longer than the platform's limit";
+    });
 }
 
 // ---- argument arrays of known length -------------------------------------------------
@@ -400,7 +401,7 @@ TEST(FormatMessageInserts, MalformedFormatsAreRefused) {
 TEST(FormatMessageArgumentCount, InsertBeyondTheCountIsRefused) {
     const DWORD_PTR args[] = {Arg("a"), Arg("b")};
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, NavoFormatMessageArrayA(kFromString, "%1%2%3", 0, 0, out.bytes, Output::kCapacity, args, 2));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
     EXPECT_TRUE(out.UntouchedFrom(0));
@@ -424,7 +425,7 @@ TEST(FormatMessageArgumentCount, NoArgumentsWithIgnoreInsertsSucceeds) {
 TEST(FormatMessageAllocateBuffer, AllocatesTheTextWithAtLeastTheRequestedSize) {
     for (DWORD size : {0u, 4u, 5u, 1024u}) {
         char* buf = reinterpret_cast<char*>(0x1);
-        SetLastError(kUntouchedError);
+        SetLastError(kUntouched);
         EXPECT_EQ(4u, FormatMessageA(kFromString | FORMAT_MESSAGE_ALLOCATE_BUFFER, "test", 0, 0,
                                      reinterpret_cast<LPSTR>(&buf), size, nullptr));
         ASSERT_NE(nullptr, buf);
@@ -437,7 +438,7 @@ TEST(FormatMessageAllocateBuffer, AllocatesTheTextWithAtLeastTheRequestedSize) {
 
 TEST(FormatMessageAllocateBuffer, EmptyResultAllocatesNothing) {
     char* buf = reinterpret_cast<char*>(0x1);
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString | FORMAT_MESSAGE_ALLOCATE_BUFFER, "", 0, 0,
                                  reinterpret_cast<LPSTR>(&buf), 0, nullptr));
     EXPECT_EQ(nullptr, buf);
@@ -446,7 +447,7 @@ TEST(FormatMessageAllocateBuffer, EmptyResultAllocatesNothing) {
 
 TEST(FormatMessageAllocateBuffer, MissingPointerPlaceFailsAsOutOfMemory) {
     for (DWORD size : {0u, 256u}) {
-        SetLastError(kUntouchedError);
+        SetLastError(kUntouched);
         EXPECT_EQ(0u, FormatMessageA(kFromSystem | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, 0, 0, nullptr,
                                      size, nullptr));
         EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), GetLastError());
@@ -455,7 +456,7 @@ TEST(FormatMessageAllocateBuffer, MissingPointerPlaceFailsAsOutOfMemory) {
 
 TEST(FormatMessageAllocateBuffer, FailureLeavesTheOutputPointerNull) {
     char* buf = reinterpret_cast<char*>(0x1);
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromString | FORMAT_MESSAGE_ALLOCATE_BUFFER, "%1!f!", 0, 0,
                                  reinterpret_cast<LPSTR>(&buf), 0, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
@@ -466,7 +467,7 @@ TEST(FormatMessageAllocateBuffer, FailureLeavesTheOutputPointerNull) {
 
 std::string SystemText(DWORD id, DWORD language = 0, DWORD flags = 0) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     const DWORD r = FormatMessageA(kFromSystem | FORMAT_MESSAGE_IGNORE_INSERTS | flags, nullptr, id, language,
                                    out.bytes, Output::kCapacity, nullptr);
     if (r == 0) return "<failed " + std::to_string(GetLastError()) + ">";
@@ -504,10 +505,11 @@ TEST(FormatMessageSystemTable, NeutralAndEnglishRequestsFindTheText) {
 }
 
 TEST(FormatMessageSystemTable, FrenchRequestFailsWithLanguageNotFound) {
-    NAVOTOOLS_SKIP_UNDER_WINE("its system messages come in French too, as with a French language pack installed");
-    EXPECT_EQ("<failed 1815>", SystemText(2, MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)));
-    EXPECT_EQ("<failed 1815>", SystemText(0x7FFF, MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)))
-        << "the language is looked up before the message";
+    TodoWine("its system messages come in French too, as with a French language pack installed", [] {
+        EXPECT_EQ("<failed 1815>", SystemText(2, MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)));
+        EXPECT_EQ("<failed 1815>", SystemText(0x7FFF, MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)))
+            << "the language is looked up before the message";
+    });
 }
 
 TEST(FormatMessageSystemTable, InsertsInSystemTextAreKeptOrFilled) {
@@ -526,7 +528,7 @@ TEST(FormatMessageSystemTable, InsertsInSystemTextAreKeptOrFilled) {
 
 TEST(FormatMessageSystemTable, SystemInsertWithoutArgumentsIsRefused) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(kFromSystem, nullptr, ERROR_BAD_EXE_FORMAT, 0, out.bytes,
                                  Output::kCapacity, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
@@ -557,7 +559,7 @@ TEST(FormatMessageModuleTable, ModuleWithoutTableFallsBackToTheSystem) {
 
 TEST(FormatMessageModuleTable, ModuleWithoutTableFailsAlone) {
     Output out;
-    SetLastError(kUntouchedError);
+    SetLastError(kUntouched);
     EXPECT_EQ(0u, FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE, nullptr, ERROR_FILE_NOT_FOUND, 0, out.bytes,
                                  Output::kCapacity, nullptr));
     const DWORD error = GetLastError();

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "test_constants.h"
+
 namespace {
 
 constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
@@ -17,7 +19,7 @@ constexpr DWORD kUserDefault = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 // The system's text of `id`; empty with the last error when there is none.
 std::string SystemText(DWORD id, DWORD* error = nullptr) {
     char buffer[1024];
-    SetLastError(0xdeadbeef);
+    SetLastError(kUntouched);
     DWORD n = FormatMessageA(kFlags, nullptr, id, kUserDefault, buffer, sizeof buffer, nullptr);
     if (error) *error = GetLastError();
     return std::string(buffer, n);

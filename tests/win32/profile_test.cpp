@@ -61,10 +61,9 @@ TEST_F(ProfileTest, MissingKeyOrFileGivesTheDefaultWithoutTrailingBlanks) {
     Write("WIN.INI", "[mail]\nMAPI=1\n");
     SetLastError(0);
     EXPECT_EQ("0", Get("mail", "absent", "0  "));
-    // Windows reports a missing key as ERROR_FILE_NOT_FOUND; Wine leaves the last error alone.
-    if (!RunningUnderWine()) {
-        EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
-    }
+    // Windows reports a missing key as ERROR_FILE_NOT_FOUND.
+    const DWORD error = GetLastError();
+    TodoWine("a missing key leaves the last error alone", [&] { EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), error); });
     EXPECT_EQ("", Get("mail", "absent", nullptr));
     EXPECT_EQ("  lead", Get("nosection", "k", "  lead"));
     EXPECT_EQ("d", Get("mail", "MAPI", "d", 256, nullptr, Ini("NOFILE.INI").c_str()));

@@ -148,7 +148,6 @@ TEST_F(Registry, SubKeysCountAndEnumerate) {
 }
 
 TEST_F(Registry, SubKeysEnumerateInUpperCaseOrder) {
-    NAVOTOOLS_SKIP_UNDER_WINE("wineserver sorts sub-keys by their lower-case names, which puts '_' before the letters");
     for (const char* name : {"Software\\P\\delta", "Software\\P\\Alpha", "Software\\P\\charlie", "Software\\P\\Bravo",
                              "Software\\P\\_under"})
         MakeKey(name);
@@ -165,7 +164,8 @@ TEST_F(Registry, SubKeysEnumerateInUpperCaseOrder) {
     }
     RegCloseKey(key);
     // Letters before the underscore, and no regard to case.
-    EXPECT_EQ(order, "Alpha,Bravo,charlie,delta,_under,");
+    TodoWine("wineserver sorts sub-keys by their lower-case names, which puts '_' before the letters",
+             [&] { EXPECT_EQ(order, "Alpha,Bravo,charlie,delta,_under,"); });
 }
 
 TEST_F(Registry, TypesAndDataAreKeptByteForByte) {
@@ -214,7 +214,6 @@ TEST_F(Registry, TypesAndDataAreKeptByteForByte) {
 }
 
 TEST_F(Registry, ValuesEnumerateInTheOrderFirstSet) {
-    NAVOTOOLS_SKIP_UNDER_WINE("wineserver keeps a key's values sorted by name and enumerates them in that order");
     MakeKey("Software\\Order");
     HKEY key;
     ASSERT_EQ(OpenKey("Software\\Order", KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
@@ -228,7 +227,8 @@ TEST_F(Registry, ValuesEnumerateInTheOrderFirstSet) {
         if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         order += std::string(name) + ",";
     }
-    EXPECT_EQ(order, "zeta,alpha,mid,");
+    TodoWine("wineserver keeps a key's values sorted by name and enumerates them in that order",
+             [&] { EXPECT_EQ(order, "zeta,alpha,mid,"); });
     RegCloseKey(key);
 }
 
@@ -251,16 +251,21 @@ TEST_F(Registry, LimitsOfNames) {
 }
 
 TEST_F(Registry, KeyNamesLongerThan255AreRefused) {
-    NAVOTOOLS_SKIP_UNDER_WINE("wineserver takes key names longer than 255 characters");
     const std::string long256(256, 'k');
     MakeKey("Software");
-    HKEY key, child;
+    HKEY key, child = nullptr;
     ASSERT_EQ(OpenKey("Software", KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    EXPECT_EQ(RegOpenKeyExA(key, long256.c_str(), 0, KEY_READ, &child), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(RegCreateKeyExA(key, ("N\\" + long256).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Open("Software\\N"), ERROR_FILE_NOT_FOUND) << "a refused create makes nothing";
+    const LONG opened = RegOpenKeyExA(key, long256.c_str(), 0, KEY_READ, &child);
+    if (opened == ERROR_SUCCESS) RegCloseKey(child);
+    const LONG created =
+        RegCreateKeyExA(key, ("N\\" + long256).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr);
+    if (created == ERROR_SUCCESS) RegCloseKey(child);  // the sandbox takes the key away
     RegCloseKey(key);
+    TodoWine("wineserver takes key names longer than 255 characters", [&] {
+        EXPECT_EQ(opened, ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(created, ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(Open("Software\\N"), ERROR_FILE_NOT_FOUND) << "a refused create makes nothing";
+    });
 }
 
 TEST_F(Registry, KeyNamesAreLimitedInCharactersNotBytes) {
@@ -272,9 +277,11 @@ TEST_F(Registry, KeyNamesAreLimitedInCharactersNotBytes) {
     ASSERT_EQ(RegCreateKeyExA(Root(), wide.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
-    NAVOTOOLS_SKIP_UNDER_WINE("wineserver takes key names longer than 255 characters");
-    EXPECT_EQ(RegCreateKeyExA(Root(), (wide + "\xC3\xA9").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-              ERROR_INVALID_PARAMETER);
+    const LONG longer =
+        RegCreateKeyExA(Root(), (wide + "\xC3\xA9").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (longer == ERROR_SUCCESS) RegCloseKey(key);  // the sandbox takes the key away
+    TodoWine("wineserver takes key names longer than 255 characters",
+             [&] { EXPECT_EQ(longer, ERROR_INVALID_PARAMETER); });
 }
 
 // Makes "d\d\...\d" below the test's root down to 512 levels below HKEY_CURRENT_USER, 32
@@ -310,13 +317,13 @@ TEST_F(Registry, TreesAre512LevelsDeep) {
 }
 
 TEST_F(Registry, NoKeyBelow512Levels) {
-    NAVOTOOLS_SKIP_UNDER_WINE("wineserver sets no limit to the depth of a tree");
     HKEY deepest = nullptr;
     ASSERT_EQ(MakeDeepTree(Root(), PrefixDepth(), &deepest), ERROR_SUCCESS);
     HKEY beyond = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(deepest, "d", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &beyond, nullptr),
-              ERROR_INVALID_PARAMETER);
+    const LONG created = RegCreateKeyExA(deepest, "d", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &beyond, nullptr);
+    if (created == ERROR_SUCCESS) RegCloseKey(beyond);
     RegCloseKey(deepest);
+    TodoWine("wineserver sets no limit to the depth of a tree", [&] { EXPECT_EQ(created, ERROR_INVALID_PARAMETER); });
     EXPECT_EQ(DeleteTree("d"), ERROR_SUCCESS);
 }
 
@@ -383,12 +390,20 @@ TEST_F(Registry, UnknownClosedAndDeletedHandles) {
 
 // HKEY_DYN_DATA, the root of dynamic data on Windows 9x, names no key.
 TEST_F(Registry, DynDataIsNoRoot) {
-    NAVOTOOLS_SKIP_UNDER_WINE("HKEY_DYN_DATA is a key of its own (\\Registry\\DynData) that may be written");
-    HKEY key;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegSetValueExA(HKEY_DYN_DATA, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4),
-              ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegCloseKey(HKEY_DYN_DATA), ERROR_INVALID_HANDLE);
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExA(HKEY_DYN_DATA, "x", 0, KEY_READ, &key);
+    if (opened == ERROR_SUCCESS) RegCloseKey(key);
+    const LONG set = RegSetValueExA(HKEY_DYN_DATA, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>("1234"), 4);
+    // A root that takes the value keeps nothing of this test.
+    if (set == ERROR_SUCCESS) {
+        EXPECT_EQ(RegDeleteValueA(HKEY_DYN_DATA, "x"), ERROR_SUCCESS);
+    }
+    const LONG closed = RegCloseKey(HKEY_DYN_DATA);
+    TodoWine("HKEY_DYN_DATA is a key of its own (\\Registry\\DynData) that may be written", [&] {
+        EXPECT_EQ(opened, ERROR_INVALID_HANDLE);
+        EXPECT_EQ(set, ERROR_INVALID_HANDLE);
+        EXPECT_EQ(closed, ERROR_INVALID_HANDLE);
+    });
 }
 
 TEST_F(Registry, HandleRightsDecideWhatItMayDo) {

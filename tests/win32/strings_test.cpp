@@ -7,9 +7,9 @@
 #include <cstring>
 #include <thread>
 
-namespace {
+#include "test_constants.h"
 
-constexpr char kSentinel = 'x';
+namespace {
 
 struct GuardedBuffer {
     char bytes[16];
@@ -24,14 +24,14 @@ struct GuardedBuffer {
 };
 
 TEST(LastError, KeepsTheValueSet) {
-    SetLastError(0xdeadbeef);
-    EXPECT_EQ(0xdeadbeefu, GetLastError());
+    SetLastError(kUntouched);
+    EXPECT_EQ(kUntouched, GetLastError());
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
 }
 
 TEST(LastError, IsSeparatePerThread) {
-    SetLastError(0xdeadbeef);
+    SetLastError(kUntouched);
     DWORD seenInThread = 1;
     std::thread worker([&] {
         seenInThread = GetLastError();

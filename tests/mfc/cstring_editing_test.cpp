@@ -1,5 +1,5 @@
-// CString: assignment from its own buffer, trimming by character sets, ASCII-only case
-// mapping, comparison over the whole length, and the message escapes.
+// Editing a CString: assignment from its own buffer, trimming by character sets, ASCII-only
+// case mapping, comparison over the whole length, concatenation and giving back its buffer.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -140,12 +140,6 @@ TEST(CStringBuffer, ReleaseBufferOnANeverAllocatedString) {
     s.ReleaseBuffer(10);  // no buffer was taken: nothing to take a length from
     EXPECT_EQ(s.GetLength(), 0);
     EXPECT_EQ(s.GetString()[0], '\0');
-}
-
-TEST(CStringFormat, MessageEscapesForTabCarriageReturnAndStop) {
-    CString s;
-    s.FormatMessage("a%tb%rc%n%1%0 never shown", "x");
-    EXPECT_EQ(s, "a\tb\rc\r\nx");
 }
 
 }  // namespace

@@ -1,11 +1,9 @@
-// The MFC layer's framework: the resource chain's links and their removal, resource
-// searches that leave the caller's last error alone, message boxes by string ID, the
-// run-time class information and the exceptions' own texts.
+// The resource chain of the MFC layer: its links and their removal, resource searches that
+// leave the caller's last error alone, and message boxes whose text is found by string ID.
 #include <gtest/gtest.h>
 
 #include <afxdllx.h>
 
-#include <cstring>
 #include <vector>
 
 #include "NavoTools.h"
@@ -90,62 +88,6 @@ TEST(MessageBoxById, LoadsTheTextAndUsesTheIdAsHelpContext) {
     EXPECT_EQ(app.boxes[1].helpId, 5u);
     EXPECT_EQ(app.boxes[2].text, "");
     EXPECT_EQ(app.boxes[2].helpId, 8000u);
-}
-
-TEST(ApplicationLifetime, OnlyTheCurrentApplicationClearsTheModuleState) {
-    auto* first = new RecordingApp;
-    {
-        RecordingApp second;  // the newest application is the current one
-        EXPECT_EQ(AfxGetApp(), &second);
-        delete first;  // not current: leaves the state alone
-        EXPECT_EQ(AfxGetApp(), &second);
-        EXPECT_STREQ(AfxGetModuleState()->m_lpszCurrentAppName, "navotools-test");
-    }
-    EXPECT_EQ(AfxGetApp(), nullptr);
-    EXPECT_EQ(AfxGetModuleState()->m_lpszCurrentAppName, nullptr);
-}
-
-class Plain : public CObject {};
-
-TEST(RuntimeClass, ClassesWithoutTheirOwnInformationReportCObject) {
-    Plain plain;
-    EXPECT_EQ(plain.GetRuntimeClass(), RUNTIME_CLASS(CObject));
-    EXPECT_TRUE(plain.IsKindOf(RUNTIME_CLASS(CObject)));
-    EXPECT_FALSE(plain.IsKindOf(RUNTIME_CLASS(CException)));
-    EXPECT_FALSE(plain.IsSerializable());
-    // No factory: the class cannot be created by name.
-    EXPECT_EQ(RUNTIME_CLASS(CObject)->CreateObject(), nullptr);
-    EXPECT_TRUE(RUNTIME_CLASS(CInvalidArgException)->IsDerivedFrom(RUNTIME_CLASS(CException)));
-    EXPECT_FALSE(RUNTIME_CLASS(CException)->IsDerivedFrom(RUNTIME_CLASS(CInvalidArgException)));
-    CStringArray strings;
-    EXPECT_TRUE(strings.IsKindOf(RUNTIME_CLASS(CObject)));
-    EXPECT_STREQ(strings.GetRuntimeClass()->m_lpszClassName, "CStringArray");
-}
-
-TEST(ExceptionText, EachKindHasItsOwnTextCutToTheBuffer) {
-    CMemoryException memory(FALSE);
-    CNotSupportedException notSupported(FALSE);
-    CInvalidArgException invalid(FALSE);
-    char text[128];
-    UINT help = 99;
-    ASSERT_TRUE(memory.GetErrorMessage(text, sizeof text, &help));
-    EXPECT_STREQ(text, "Out of memory.");
-    EXPECT_EQ(help, 0u);
-    ASSERT_TRUE(notSupported.GetErrorMessage(text, sizeof text, nullptr));
-    EXPECT_STREQ(text, "The requested operation is not supported.");
-    ASSERT_TRUE(invalid.GetErrorMessage(text, sizeof text, nullptr));
-    EXPECT_STREQ(text, "An argument was not valid.");
-
-    char small[8];
-    memset(small, 'x', sizeof small);
-    ASSERT_TRUE(invalid.GetErrorMessage(small, sizeof small, nullptr));
-    EXPECT_STREQ(small, "An argu");  // seven characters and the terminator
-
-    RecordingApp app;
-    invalid.ReportError(MB_ICONSTOP);
-    ASSERT_EQ(app.boxes.size(), 1u);
-    EXPECT_EQ(app.boxes[0].text, "An argument was not valid.");
-    EXPECT_EQ(app.boxes[0].type, UINT(MB_ICONSTOP));
 }
 
 }  // namespace

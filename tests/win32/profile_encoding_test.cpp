@@ -1,12 +1,10 @@
-// Initialization files: UTF-16 text beyond Latin-1 (surrogate pairs, unpaired surrogates),
-// UTF-8 with a byte order mark, a NUL inside a line, files that are folders or lie in
-// missing folders, and argument errors.
+// The text of initialization files: UTF-16 beyond Latin-1 (surrogate pairs, unpaired
+// surrogates), UTF-8 with a byte order mark, and a NUL inside a line.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "ini_folder.h"
@@ -14,15 +12,13 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 std::string Utf16Le(const std::u16string& text) {
     std::string bytes = "\xFF\xFE";
     for (char16_t c : text) bytes += char(c & 0xFF), bytes += char(c >> 8);
     return bytes;
 }
 
-class ProfileMoreTest : public IniFolderTest {
+class ProfileEncoding : public IniFolderTest {
 protected:
     std::string Get(const char* section, const char* key, const char* file = nullptr) const {
         char buffer[256];
@@ -32,7 +28,7 @@ protected:
     }
 };
 
-TEST_F(ProfileMoreTest, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {
+TEST_F(ProfileEncoding, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {
     NAVOTOOLS_SKIP_UNLESS_UTF8_ANSI();
     Write("WIN.INI", Utf16Le(u"[Text]\r\n"
                              u"euro=\u20AC5\r\n"
@@ -53,7 +49,7 @@ TEST_F(ProfileMoreTest, Utf16BeyondTheBasicPlaneAndUnpairedSurrogates) {
     EXPECT_EQ(Get("text", "smile"), "\xF0\x9F\x98\x80!");
 }
 
-TEST_F(ProfileMoreTest, Utf8ByteOrderMarkIsNotPartOfTheFirstSection) {
+TEST_F(ProfileEncoding, Utf8ByteOrderMarkIsNotPartOfTheFirstSection) {
     Write("WIN.INI", "\xEF\xBB\xBF[First]\r\nkey=value\r\n");
     EXPECT_EQ(Get("first", "key"), "value");
     ASSERT_TRUE(WritePrivateProfileStringA("first", "other", "x", Ini("WIN.INI").c_str()));
@@ -63,48 +59,10 @@ TEST_F(ProfileMoreTest, Utf8ByteOrderMarkIsNotPartOfTheFirstSection) {
     EXPECT_EQ(Get("first", "other"), "x");
 }
 
-TEST_F(ProfileMoreTest, ANulEndsTheLine) {
+TEST_F(ProfileEncoding, ANulEndsTheLine) {
     Write("WIN.INI", std::string("[S]\r\nkey=ab\0cd\r\nnext=1\r\n", 24));
     EXPECT_EQ(Get("s", "key"), "ab");
     EXPECT_EQ(Get("s", "next"), "1");
-}
-
-TEST_F(ProfileMoreTest, AFolderInPlaceOfTheFileIsAccessDenied) {
-    fs::create_directories(home_ / "windows" / Ini("FOLDER.INI").c_str());
-    SetLastError(0);
-    EXPECT_EQ(Get("s", "k", Ini("FOLDER.INI").c_str()), "dflt");
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-    SetLastError(0);
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", Ini("FOLDER.INI").c_str()));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
-    EXPECT_TRUE(fs::is_directory(home_ / "windows" / Ini("FOLDER.INI").c_str()));
-}
-
-TEST_F(ProfileMoreTest, AFileInAMissingFolderIsPathNotFound) {
-    const std::string path = (home_ / "no-such-folder" / "app.ini").string();
-    SetLastError(0);
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", path.c_str()));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_PATH_NOT_FOUND));
-    EXPECT_FALSE(fs::exists(home_ / "no-such-folder"));
-}
-
-TEST_F(ProfileMoreTest, NullArgumentsAreRefused) {
-    SetLastError(0);
-    EXPECT_EQ(GetPrivateProfileStringA("s", "k", "d", nullptr, 10, Ini("WIN.INI").c_str()), 0u);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    SetLastError(0);
-    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", Ini("WIN.INI").c_str()));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    SetLastError(0);
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", nullptr));
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
-}
-
-TEST_F(ProfileMoreTest, AOneByteBufferHoldsOnlyTheListTerminator) {
-    Write("WIN.INI", "[A]\r\n[B]\r\n");
-    char one[1] = {'x'};
-    EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", one, 1, Ini("WIN.INI").c_str()), 0u);
-    EXPECT_EQ(one[0], '\0');
 }
 
 }  // namespace

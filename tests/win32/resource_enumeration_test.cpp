@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "kernel/modules.h"
+#include "test_constants.h"
 
 namespace {
-
-constexpr DWORD kUntouched = 0xdeadbeef;
 
 HMODULE NamedFixture() {
     static HMODULE module = navo::win32::RegisterImageModuleForTesting(
