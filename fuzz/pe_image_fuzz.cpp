@@ -9,6 +9,7 @@
 
 namespace {
 
+using navo::win32::LanguageFallback;
 using navo::win32::ResourceKey;
 
 void Touch(const navo::win32::ResourceEntry& e, const uint8_t* data, size_t size, unsigned& sum) {
@@ -34,16 +35,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const LANGID korean[] = {1042, 0x12, 0};
     if (!index->entries().empty()) {
         const auto& first = index->entries()[0];
-        auto found = index->Find(first.type, first.name, neutral, true);
+        auto found = index->Find(first.type, first.name, neutral, LanguageFallback::FirstLanguage);
         if (!found.entry || !index->Owns(found.entry)) __builtin_trap();
         Touch(*found.entry, bytes.data(), bytes.size(), sum);
-        found = index->Find(first.type, first.name, korean, false);
+        found = index->Find(first.type, first.name, korean, LanguageFallback::None);
         if (found.entry) Touch(*found.entry, bytes.data(), bytes.size(), sum);
     }
-    auto strings = index->Find(ResourceKey::Id(6), ResourceKey::Id(1), neutral, true);
+    auto strings = index->Find(ResourceKey::Id(6), ResourceKey::Id(1), neutral, LanguageFallback::FirstLanguage);
     if (strings.entry) Touch(*strings.entry, bytes.data(), bytes.size(), sum);
     else if (strings.error == 0) __builtin_trap();
-    auto named = index->Find(ResourceKey::Id(10), ResourceKey::Name(u"Greeting"), neutral, true);
+    auto named =
+        index->Find(ResourceKey::Id(10), ResourceKey::Name(u"Greeting"), neutral, LanguageFallback::FirstLanguage);
     if (named.entry) Touch(*named.entry, bytes.data(), bytes.size(), sum);
     return int(sum & 0);
 }

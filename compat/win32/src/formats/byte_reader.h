@@ -106,6 +106,23 @@ public:
     }
     // Where `inner` (a view taken from this one) starts, as an offset into this view.
     size_t OffsetOf(const ByteView& inner) const { return size_t(inner.data_ - data_); }
+    // The bytes before the first zero byte; all of them when there is none.
+    ByteView BeforeZero() const {
+        size_t n = 0;
+        while (n < size_ && data_[n] != 0) ++n;
+        return ByteView(data_, n);
+    }
+    // The UTF-16LE units before the first zero unit; all whole units when there is none
+    // (an odd last byte is not a unit).
+    std::u16string Utf16BeforeZero() const {
+        std::u16string text;
+        for (size_t at = 0; at + 1 < size_; at += 2) {
+            const auto unit = char16_t(data_[at] | (data_[at + 1] << 8));
+            if (unit == 0) break;
+            text.push_back(unit);
+        }
+        return text;
+    }
 
 private:
     static ReadError PastTheEnd(const char* what, size_t offset) {

@@ -1,11 +1,13 @@
 // Bounded reading of the ELF section header table.
 #include "formats/elf_sections.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace navo::win32 {
 namespace {
 
+constexpr DWORD kElfMagic = 0x464C457F;  // "\x7f" "ELF", read little-endian
 constexpr BYTE kElfClass32 = 1;
 constexpr BYTE kElfClass64 = 2;
 constexpr BYTE kElfLittleEndian = 1;
@@ -22,16 +24,14 @@ constexpr Layout kElf32 = {0x34, 0x20, 0x2E, 0x30, 0x32, 40, 0x00, 0x04, 0x18, 0
 constexpr Layout kElf64 = {0x40, 0x28, 0x3A, 0x3C, 0x3E, 64, 0x00, 0x04, 0x28, 0x18, 0x20, true};
 
 Expected<uint64_t> Address(ByteView v, size_t at, bool wide, const char* what) {
-    if (!wide) {
-        auto n = v.U32(at, what);
+    if (wide) {
+        auto n = v.U64(at, what);
         if (!n) return n.error();
         return uint64_t(*n);
     }
-    auto low = v.U32(at, what);
-    if (!low) return low.error();
-    auto high = v.U32(at + 4, what);
-    if (!high) return high.error();
-    return uint64_t(*low) | (uint64_t(*high) << 32);
+    auto n = v.U32(at, what);
+    if (!n) return n.error();
+    return uint64_t(*n);
 }
 
 struct SectionHeader {
@@ -42,18 +42,18 @@ struct SectionHeader {
 }  // namespace
 
 Expected<ByteView> FindElfSection(ByteView file, const char* name) {
-    if (!file.Contains(0, 6) || memcmp(file.data(), "\x7f" "ELF", 4) != 0)
+    if (!file.Contains(0, 6) || CantFail(file.U32(0, "ELF header")) != kElfMagic)
         return ReadError{"ELF header: no ELF signature", 0};
-    const BYTE elfClass = file.data()[4];
+    const BYTE elfClass = CantFail(file.U8(4, "ELF header"));
     if (elfClass != kElfClass32 && elfClass != kElfClass64) return ReadError{"ELF header: unknown class", 4};
-    if (file.data()[5] != kElfLittleEndian) return ReadError{"ELF header: not little-endian", 5};
+    if (CantFail(file.U8(5, "ELF header")) != kElfLittleEndian) return ReadError{"ELF header: not little-endian", 5};
     const Layout& l = elfClass == kElfClass64 ? kElf64 : kElf32;
     auto header = file.Sub(0, l.headerSize, "ELF header");
     if (!header) return header.error();
-    const uint64_t tableAt = *Address(*header, l.shoff, l.wide, "ELF header");
-    const WORD entrySize = *header->U16(l.shentsize, "ELF header");
-    uint64_t count = *header->U16(l.shnum, "ELF header");
-    DWORD namesIndex = *header->U16(l.shstrndx, "ELF header");
+    const uint64_t tableAt = CantFail(Address(*header, l.shoff, l.wide, "ELF header"));
+    const WORD entrySize = CantFail(header->U16(l.shentsize, "ELF header"));
+    uint64_t count = CantFail(header->U16(l.shnum, "ELF header"));
+    DWORD namesIndex = CantFail(header->U16(l.shstrndx, "ELF header"));
     if (tableAt == 0) return ReadError{"ELF header: no section table", l.shoff};
     if (entrySize < l.entrySize) return ReadError{"ELF header: section header entries too small", l.shentsize};
     if (tableAt > file.size()) return ReadError{"section table: past the end", l.shoff};
@@ -63,11 +63,11 @@ Expected<ByteView> FindElfSection(ByteView file, const char* name) {
         auto entry = file.Sub(size_t(tableAt) + size_t(index) * entrySize, l.entrySize, "section header");
         if (!entry) return entry.error();
         SectionHeader s;
-        s.name = *entry->U32(l.name, "section header");
-        s.type = *entry->U32(l.type, "section header");
-        s.link = *entry->U32(l.link, "section header");
-        s.offset = *Address(*entry, l.offset, l.wide, "section header");
-        s.size = *Address(*entry, l.size, l.wide, "section header");
+        s.name = CantFail(entry->U32(l.name, "section header"));
+        s.type = CantFail(entry->U32(l.type, "section header"));
+        s.link = CantFail(entry->U32(l.link, "section header"));
+        s.offset = CantFail(Address(*entry, l.offset, l.wide, "section header"));
+        s.size = CantFail(Address(*entry, l.size, l.wide, "section header"));
         return s;
     };
 
@@ -86,19 +86,22 @@ Expected<ByteView> FindElfSection(ByteView file, const char* name) {
     if (namesHeader->type == kSectionNoBits || namesHeader->offset > file.size() ||
         namesHeader->size > file.size() - namesHeader->offset)
         return ReadError{"section names: past the end", size_t(tableAt)};
-    ByteView names(file.data() + namesHeader->offset, size_t(namesHeader->size));
+    const ByteView names =
+        CantFail(file.Sub(size_t(namesHeader->offset), size_t(namesHeader->size), "section names"));
 
     const size_t wantedLength = strlen(name);
     for (uint64_t i = 0; i < count; ++i) {
         auto s = readHeader(i);
         if (!s) return s.error();
         // The name must be terminated inside the name table.
-        if (!names.Contains(s->name, wantedLength + 1)) continue;
-        if (memcmp(names.data() + s->name, name, wantedLength) != 0 || names.data()[s->name + wantedLength] != 0) continue;
+        auto candidate = names.Sub(s->name, wantedLength + 1, "section name");
+        if (!candidate || memcmp(candidate->data(), name, wantedLength) != 0 ||
+            CantFail(candidate->U8(wantedLength, "section name")) != 0)
+            continue;
         if (s->type == kSectionNoBits) return ReadError{std::string("section ") + name + ": no bytes in the file", 0};
         if (s->offset > file.size() || s->size > file.size() - s->offset)
             return ReadError{std::string("section ") + name + ": past the end", size_t(tableAt)};
-        return ByteView(file.data() + s->offset, size_t(s->size));
+        return CantFail(file.Sub(size_t(s->offset), size_t(s->size), "section"));
     }
     return ReadError{std::string("no section ") + name, 0};
 }

@@ -1,7 +1,7 @@
 // A bounded reader of ELF section headers: finds a named section's bytes in a file image.
 #pragma once
 
-#include "formats/pe_image.h"
+#include "formats/byte_reader.h"
 
 namespace navo::win32 {
 

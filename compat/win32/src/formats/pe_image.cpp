@@ -25,6 +25,7 @@ constexpr size_t kPe32Directories = 96;
 constexpr size_t kPe32PlusRvaCount = 108;
 constexpr size_t kPe32PlusDirectories = 112;
 constexpr size_t kSectionHeaderSize = 40;    // Name[8], VirtualSize, VirtualAddress, SizeOfRawData, PointerToRawData, ...
+constexpr size_t kSectionNameSize = 8;
 constexpr size_t kDataDirectorySize = 8;     // VirtualAddress, Size
 
 // Resource directory: a header of 16 bytes (Characteristics, TimeDateStamp, MajorVersion,
@@ -55,9 +56,9 @@ Expected<PeImage> PeImage::Parse(ByteView bytes) {
     const size_t coff = size_t(*lfanew) + 4;
     auto coffHeader = bytes.Sub(coff, kCoffHeaderSize, "COFF header");
     if (!coffHeader) return coffHeader.error();
-    image.machine_ = *coffHeader->U16(kCoffMachine, "COFF header");
-    const WORD sectionCount = *coffHeader->U16(kCoffSectionCount, "COFF header");
-    const WORD optionalSize = *coffHeader->U16(kCoffOptionalSize, "COFF header");
+    image.machine_ = CantFail(coffHeader->U16(kCoffMachine, "COFF header"));
+    const WORD sectionCount = CantFail(coffHeader->U16(kCoffSectionCount, "COFF header"));
+    const WORD optionalSize = CantFail(coffHeader->U16(kCoffOptionalSize, "COFF header"));
 
     const size_t optionalAt = coff + kCoffHeaderSize;
     auto optional = bytes.Sub(optionalAt, optionalSize, "optional header");
@@ -83,23 +84,26 @@ Expected<PeImage> PeImage::Parse(ByteView bytes) {
     auto directories =
         optional->Sub(directoriesAt, size_t(image.directoryCount_) * kDataDirectorySize, "data directories");
     if (!directories) return ReadError{"data directories: past the optional header", optionalAt + directoriesAt};
+    ByteReader directory(*directories, optionalAt + directoriesAt);
     for (DWORD i = 0; i < image.directoryCount_; ++i) {
-        image.directories_[i].rva = *directories->U32(i * kDataDirectorySize, "data directory");
-        image.directories_[i].size = *directories->U32(i * kDataDirectorySize + 4, "data directory");
+        image.directories_[i].rva = CantFail(directory.U32("data directory"));
+        image.directories_[i].size = CantFail(directory.U32("data directory"));
     }
 
     const size_t tableAt = optionalAt + optionalSize;
     auto table = bytes.Sub(tableAt, size_t(sectionCount) * kSectionHeaderSize, "section table");
     if (!table) return table.error();
     image.sections_.reserve(sectionCount);
+    ByteReader header(*table, tableAt);
     for (WORD i = 0; i < sectionCount; ++i) {
-        const size_t at = size_t(i) * kSectionHeaderSize;
         PeSection s;
-        memcpy(s.name, table->data() + at, 8);
-        s.virtualSize = *table->U32(at + 8, "section header");
-        s.virtualAddress = *table->U32(at + 12, "section header");
-        s.rawSize = *table->U32(at + 16, "section header");
-        s.rawOffset = *table->U32(at + 20, "section header");
+        const ByteView name = CantFail(header.Take(kSectionNameSize, "section header"));
+        memcpy(s.name, name.data(), kSectionNameSize);
+        s.virtualSize = CantFail(header.U32("section header"));
+        s.virtualAddress = CantFail(header.U32("section header"));
+        s.rawSize = CantFail(header.U32("section header"));
+        s.rawOffset = CantFail(header.U32("section header"));
+        CantFail(header.Skip(kSectionHeaderSize - kSectionNameSize - 16, "section header"));
         image.sections_.push_back(s);
     }
     return image;
@@ -200,15 +204,17 @@ private:
     Expected<std::vector<DirectoryEntry>> ReadDirectory(size_t offset, const char* what) {
         auto header = dir_.Sub(offset, kDirectoryHeaderSize, what);
         if (!header) return ReadError{std::string(what) + ": header past the end", offset};
-        const size_t count = size_t(*header->U16(kDirectoryNamedCount, what)) + *header->U16(kDirectoryIdCount, what);
+        const size_t count = size_t(CantFail(header->U16(kDirectoryNamedCount, what))) +
+                             CantFail(header->U16(kDirectoryIdCount, what));
         auto table = dir_.Sub(offset + kDirectoryHeaderSize, count * kDirectoryEntrySize, what);
         if (!table) return ReadError{std::string(what) + ": entries past the end", offset};
         if (count > budget_) return ReadError{std::string(what) + ": more entries than the directory can hold", offset};
         budget_ -= count;
         std::vector<DirectoryEntry> out(count);
+        ByteReader entry(*table, offset + kDirectoryHeaderSize);
         for (size_t i = 0; i < count; ++i) {
-            const DWORD nameField = *table->U32(i * kDirectoryEntrySize, what);
-            out[i].target = *table->U32(i * kDirectoryEntrySize + 4, what);
+            const DWORD nameField = CantFail(entry.U32(what));
+            out[i].target = CantFail(entry.U32(what));
             if (!(nameField & kHighBit)) {
                 out[i].key = ResourceKey::Id(WORD(nameField));
                 continue;
@@ -219,9 +225,7 @@ private:
             if (!length) return ReadError{std::string(what) + ": name string past the end", at};
             auto units = dir_.Sub(at + 2, size_t(*length) * 2, what);
             if (!units) return ReadError{std::string(what) + ": name string past the end", at};
-            std::u16string name(*length, u'\0');
-            for (size_t k = 0; k < name.size(); ++k) name[k] = char16_t(*units->U16(k * 2, what));
-            out[i].key = ResourceKey::Name(name);
+            out[i].key = ResourceKey::Name(CantFail(ByteReader(*units, at + 2).Utf16(*length, what)));
         }
         return out;
     }
@@ -230,9 +234,10 @@ private:
         auto data = dir_.Sub(offset, kDataEntrySize, "data entry");
         if (!data) return ReadError{"data entry: past the end", offset};
         ResourceEntry entry;
-        const DWORD rva = *data->U32(0, "data entry");
-        entry.size = *data->U32(4, "data entry");
-        entry.codePage = *data->U32(8, "data entry");
+        ByteReader field(*data, offset);
+        const DWORD rva = CantFail(field.U32("data entry"));
+        entry.size = CantFail(field.U32("data entry"));
+        entry.codePage = CantFail(field.U32("data entry"));
         auto bytes = image_.MapRva(rva, entry.size, "resource data");
         if (!bytes) return bytes.error();
         entry.data = bytes->data();
@@ -257,7 +262,7 @@ bool ResourceIndex::Owns(const void* entry) const {
 }
 
 ResourceLookup ResourceIndex::Find(const ResourceKey& type, const ResourceKey& name,
-                                   std::span<const LANGID> languages, bool firstLanguageFallback) const {
+                                   std::span<const LANGID> languages, LanguageFallback fallback) const {
     if (!hasDirectory_) return {nullptr, ERROR_RESOURCE_DATA_NOT_FOUND};
     bool typeFound = false;
     for (const ResourceKey& t : types_)
@@ -274,7 +279,7 @@ ResourceLookup ResourceIndex::Find(const ResourceKey& type, const ResourceKey& n
             if (matches(g))
                 for (size_t i = g.begin; i < g.end; ++i)
                     if (entries_[i].language == language) return {&entries_[i], ERROR_SUCCESS};
-    if (firstLanguageFallback)
+    if (fallback == LanguageFallback::FirstLanguage)
         for (const Group& g : groups_)
             if (matches(g) && g.begin < g.end) return {&entries_[g.begin], ERROR_SUCCESS};
     return {nullptr, ERROR_RESOURCE_LANG_NOT_FOUND};

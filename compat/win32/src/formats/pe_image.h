@@ -47,7 +47,7 @@ public:
     // A data directory; zero when the optional header does not have that many.
     PeDataDirectory Directory(DWORD index) const;
     // The file bytes of [rva, rva + size): the range must lie inside one section's raw data.
-    Expected<ByteView> MapRva(DWORD rva, DWORD size, const char* what) const;
+    [[nodiscard]] Expected<ByteView> MapRva(DWORD rva, DWORD size, const char* what) const;
 
 private:
     ByteView bytes_;
@@ -87,6 +87,12 @@ struct ResourceLookup {
     DWORD error = ERROR_SUCCESS;
 };
 
+// What a lookup settles for when none of the languages asked for is present.
+enum class LanguageFallback {
+    None,           // nothing: ERROR_RESOURCE_LANG_NOT_FOUND
+    FirstLanguage,  // the first language the name has
+};
+
 // The resources of one image, in directory order (by type, then name, then language).
 // Entries never move once the index is built, so their addresses serve as handles.
 class ResourceIndex {
@@ -108,10 +114,10 @@ public:
     bool hasDirectory() const { return hasDirectory_; }
     bool Owns(const void* entry) const;
 
-    // The entry of `type` and `name` in the first of `languages` present. When none is and
-    // `firstLanguageFallback` is set, the first language the name has.
-    ResourceLookup Find(const ResourceKey& type, const ResourceKey& name, std::span<const LANGID> languages,
-                        bool firstLanguageFallback) const;
+    // The entry of `type` and `name` in the first of `languages` present; when none is,
+    // what `fallback` settles for.
+    [[nodiscard]] ResourceLookup Find(const ResourceKey& type, const ResourceKey& name,
+                                      std::span<const LANGID> languages, LanguageFallback fallback) const;
 
 private:
     std::vector<ResourceEntry> entries_;

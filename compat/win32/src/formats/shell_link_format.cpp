@@ -116,20 +116,17 @@ void WriteLinkInfo(Writer& w, const std::string& target, const std::u16string& t
 // Reads a terminated 8-bit string that starts at `offset` and ends before `end`.
 Expected<std::string> ReadAnsi(ByteView v, size_t offset, const char* what) {
     if (offset >= v.size()) return ReadError{std::string(what) + ": offset outside its structure", offset};
-    const BYTE* p = v.data() + offset;
-    const void* nul = memchr(p, 0, v.size() - offset);
-    if (!nul) return ReadError{std::string(what) + ": not terminated", offset};
-    return std::string(reinterpret_cast<const char*>(p), static_cast<const BYTE*>(nul) - p);
+    const ByteView rest = CantFail(v.From(offset, what));
+    const ByteView text = rest.BeforeZero();
+    if (text.size() == rest.size()) return ReadError{std::string(what) + ": not terminated", offset};
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
 Expected<std::u16string> ReadUnicodeZ(ByteView v, size_t offset, const char* what) {
-    std::u16string s;
-    for (size_t at = offset;; at += 2) {
-        auto unit = v.U16(at, what);
-        if (!unit) return ReadError{std::string(what) + ": not terminated", offset};
-        if (*unit == 0) return s;
-        s.push_back(char16_t(*unit));
-    }
+    auto rest = v.From(offset, what);
+    auto s = rest ? ByteReader(*rest, offset).Utf16z(what) : rest.error();
+    if (!s) return ReadError{std::string(what) + ": not terminated", offset};
+    return s;
 }
 
 // Reads a LinkInfo whose bytes are `info`, and returns the target path it records.
@@ -186,7 +183,7 @@ Expected<std::string> ReadLinkInfo(ByteView info) {
         if (!netSize) return netSize.error();
         if (*netSize < 0x14 || !info.Contains(*networkOffset, *netSize))
             return ReadError{"CommonNetworkRelativeLinkSize: out of range", *networkOffset};
-        ByteView link(info.data() + *networkOffset, *netSize);
+        const ByteView link = CantFail(info.Sub(*networkOffset, *netSize, "CommonNetworkRelativeLink"));
         auto netNameOffset = link.U32(8, "NetNameOffset");
         if (!netNameOffset) return netNameOffset.error();
         auto name = ReadAnsi(link, *netNameOffset, "NetName");
@@ -275,105 +272,96 @@ Expected<ShellLinkData> ReadShellLink(ByteView bytes) {
     auto headerSize = bytes.U32(0, "HeaderSize");
     if (!headerSize) return headerSize.error();
     if (*headerSize != kShellLinkHeaderSize) return ReadError{"HeaderSize: not 0x4C", 0};
-    if (!bytes.Contains(0, kShellLinkHeaderSize)) return ReadError{"header: past the end", 0};
-    if (memcmp(bytes.data() + 4, kLinkClsid, sizeof kLinkClsid) != 0) return ReadError{"LinkCLSID: not a shell link", 4};
+    auto headerBytes = bytes.Sub(0, kShellLinkHeaderSize, "header");
+    if (!headerBytes) return ReadError{"header: past the end", 0};
+    ByteReader header(*headerBytes);
+    CantFail(header.Skip(4, "HeaderSize"));
+    const ByteView clsid = CantFail(header.Take(sizeof kLinkClsid, "LinkCLSID"));
+    if (memcmp(clsid.data(), kLinkClsid, sizeof kLinkClsid) != 0) return ReadError{"LinkCLSID: not a shell link", 4};
 
-    const BYTE* h = bytes.data();
-    auto u32 = [h](size_t at) { return DWORD(h[at]) | DWORD(h[at + 1]) << 8 | DWORD(h[at + 2]) << 16 | DWORD(h[at + 3]) << 24; };
-    auto u64 = [&u32](size_t at) { return ULONGLONG(u32(at)) | ULONGLONG(u32(at + 4)) << 32; };
     ShellLinkData link;
-    const DWORD flags = u32(0x14);
-    link.fileAttributes = u32(0x18);
-    link.creationTime = u64(0x1C);
-    link.accessTime = u64(0x24);
-    link.writeTime = u64(0x2C);
-    link.fileSize = u32(0x34);
-    link.iconIndex = int(u32(0x38));
-    link.showCommand = int(u32(0x3C));
-    link.hotkey = WORD(h[0x40] | h[0x41] << 8);
+    const DWORD flags = CantFail(header.U32("LinkFlags"));
+    link.fileAttributes = CantFail(header.U32("FileAttributes"));
+    link.creationTime = CantFail(header.U64("CreationTime"));
+    link.accessTime = CantFail(header.U64("AccessTime"));
+    link.writeTime = CantFail(header.U64("WriteTime"));
+    link.fileSize = CantFail(header.U32("FileSize"));
+    link.iconIndex = int(CantFail(header.U32("IconIndex")));
+    link.showCommand = int(CantFail(header.U32("ShowCommand")));
+    link.hotkey = CantFail(header.U16("HotKey"));
     // Values other than normal, maximized and minimized-without-activation read as normal.
     if (link.showCommand != 3 && link.showCommand != 7) link.showCommand = 1;
 
-    size_t at = kShellLinkHeaderSize;
+    ByteReader reader(bytes);
+    CantFail(reader.Seek(kShellLinkHeaderSize, "header"));
     if (flags & kHasLinkTargetIdList) {
-        auto listSize = bytes.U16(at, "IDListSize");
+        auto listSize = reader.U16("IDListSize");
         if (!listSize) return listSize.error();
-        at += 2;
-        auto list = bytes.Sub(at, *listSize, "IDList");
+        const size_t listAt = reader.offset();
+        auto list = reader.Take(*listSize, "IDList");
         if (!list) return list.error();
         // Each item carries its own size; the list ends with a zero size.
-        size_t item = 0;
+        ByteReader items(*list, listAt);
         for (;;) {
-            auto itemSize = list->U16(item, "ItemIDSize");
+            const size_t item = items.offset();
+            auto itemSize = items.U16("ItemIDSize");
             if (!itemSize) return itemSize.error();
             if (*itemSize == 0) break;
-            if (*itemSize < 2 || !list->Contains(item, *itemSize)) return ReadError{"ItemIDSize: out of range", at + item};
-            item += *itemSize;
+            if (*itemSize < 2 || !items.Skip(*itemSize - 2, "ItemIDSize"))
+                return ReadError{"ItemIDSize: out of range", listAt + item};
         }
-        at += *listSize;
     }
     if (flags & kHasLinkInfo) {
-        auto infoSize = bytes.U32(at, "LinkInfoSize");
+        const size_t infoAt = reader.offset();
+        auto infoSize = bytes.U32(infoAt, "LinkInfoSize");
         if (!infoSize) return infoSize.error();
-        if (*infoSize < kLinkInfoHeaderSize) return ReadError{"LinkInfoSize: too small", at};
-        auto info = bytes.Sub(at, *infoSize, "LinkInfo");
+        if (*infoSize < kLinkInfoHeaderSize) return ReadError{"LinkInfoSize: too small", infoAt};
+        auto info = reader.Take(*infoSize, "LinkInfo");
         if (!info) return info.error();
         auto target = ReadLinkInfo(*info);
-        if (!target) return ReadError{target.error().what, at + target.error().offset};
+        if (!target) return ReadError{target.error().what, infoAt + target.error().offset};
         if (!(flags & kForceNoLinkInfo)) link.target = FromAnsi(*target);
-        at += *infoSize;
     }
     std::string* texts[5] = {&link.description, &link.relativePath, &link.workingDirectory, &link.arguments,
                              &link.iconLocation};
     const DWORD textFlags[5] = {kHasName, kHasRelativePath, kHasWorkingDir, kHasArguments, kHasIconLocation};
     for (int i = 0; i < 5; ++i) {
         if (!(flags & textFlags[i])) continue;
-        auto count = bytes.U16(at, "StringData CountCharacters");
+        auto count = reader.U16("StringData CountCharacters");
         if (!count) return count.error();
-        at += 2;
         const size_t length = (flags & kIsUnicode) ? size_t(*count) * 2 : size_t(*count);
-        auto text = bytes.Sub(at, length, "StringData");
+        auto text = reader.Take(length, "StringData");
         if (!text) return text.error();
         if (flags & kIsUnicode) {
-            std::u16string units(*count, u'\0');
-            for (size_t k = 0; k < *count; ++k) units[k] = char16_t(text->data()[2 * k] | text->data()[2 * k + 1] << 8);
+            const std::u16string units = CantFail(ByteReader(*text).Utf16(*count, "StringData"));
             *texts[i] = ToUtf8(units);
         } else {
             *texts[i] = FromAnsi(std::string(reinterpret_cast<const char*>(text->data()), length));
         }
-        at += length;
     }
     // Extra data: blocks until the terminal block (a size below 4). A file that ends
     // without one is accepted; a block that leaves the file is not.
-    while (at < bytes.size()) {
+    while (!reader.AtEnd()) {
+        const size_t at = reader.offset();
         auto blockSize = bytes.U32(at, "BlockSize");
         if (!blockSize) return blockSize.error();
         if (*blockSize < 4) break;
-        if (*blockSize < 8 || !bytes.Contains(at, *blockSize)) return ReadError{"BlockSize: out of range", at};
-        auto signature = bytes.U32(at + 4, "BlockSignature");
-        if (!signature) return signature.error();
-        if (*signature == kEnvironmentBlockSignature && link.target.empty()) {
+        auto block = reader.Take(*blockSize, "BlockSize");
+        if (*blockSize < 8 || !block) return ReadError{"BlockSize: out of range", at};
+        const DWORD signature = CantFail(block->U32(4, "BlockSignature"));
+        if (signature == kEnvironmentBlockSignature && link.target.empty()) {
             // The target with environment variables, as ANSI (260 bytes) and UTF-16
             // (260 units): the path of a link that has no LinkInfo.
             if (*blockSize != kEnvironmentBlockSize) return ReadError{"EnvironmentVariableDataBlock: wrong size", at};
-            ByteView block(bytes.data() + at, *blockSize);
-            ByteView wide(block.data() + 8 + 260, 520);
-            std::u16string units;
-            for (size_t k = 0; k + 1 < wide.size(); k += 2) {
-                char16_t c = char16_t(wide.data()[k] | wide.data()[k + 1] << 8);
-                if (!c) break;
-                units.push_back(c);
-            }
+            const std::u16string units = CantFail(block->Sub(8 + 260, 520, "TargetUnicode")).Utf16BeforeZero();
             if (!units.empty()) {
                 link.target = ToUtf8(units);
             } else {
-                ByteView ansi(block.data() + 8, 260);
-                const void* nul = memchr(ansi.data(), 0, ansi.size());
-                size_t n = nul ? size_t(static_cast<const BYTE*>(nul) - ansi.data()) : ansi.size();
+                const ByteView ansi = CantFail(block->Sub(8, 260, "TargetAnsi")).BeforeZero();
+                const size_t n = ansi.size();
                 link.target = FromAnsi(std::string(reinterpret_cast<const char*>(ansi.data()), n));
             }
         }
-        at += *blockSize;
     }
     return link;
 }

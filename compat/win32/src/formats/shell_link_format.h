@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/pe_image.h"
+#include "formats/byte_reader.h"
 
 namespace navo::win32 {
 

@@ -15,10 +15,6 @@ constexpr char kAnsiSignature[4] = {'F', 'E', '2', 'X'};
 constexpr size_t kAnsiHeaderSize = 12;  // signature, count, total size
 constexpr size_t kAnsiEntrySize = 12;   // value offset, text offset, text length
 
-DWORD Load32(const BYTE* p) {
-    return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24);
-}
-
 void Store32(BYTE* p, DWORD v) {
     p[0] = BYTE(v);
     p[1] = BYTE(v >> 8);
@@ -26,16 +22,13 @@ void Store32(BYTE* p, DWORD v) {
     p[3] = BYTE(v >> 24);
 }
 
-char16_t Unit(ByteView block, size_t offset) {
-    return char16_t(block.data()[offset] | (block.data()[offset + 1] << 8));
-}
-
 // Keys compare as the platform's case-insensitive wide comparison does: unit by unit,
 // each folded to its simple case.
 bool KeyEquals(ByteView block, const VersionNode& node, std::u16string_view key) {
     if (node.keyUnits != key.size()) return false;
+    const std::u16string stored = VersionNodeKey(block, node);
     for (size_t i = 0; i < key.size(); ++i) {
-        UChar32 a = Unit(block, node.keyOffset + 2 * i);
+        UChar32 a = stored[i];
         UChar32 b = key[i];
         if (a != b && u_foldCase(a, U_FOLD_CASE_DEFAULT) != u_foldCase(b, U_FOLD_CASE_DEFAULT)) return false;
     }
@@ -64,13 +57,12 @@ Expected<VersionNode> ReadVersionNode(ByteView block, size_t offset, size_t limi
     node.keyOffset = offset + kVersionNodeHeaderSize;
     node.isText = *type != 0;
     node.valueLength = *valueLength;
-    size_t at = node.keyOffset;
-    for (;; at += 2) {
-        if (node.end - at < 2) return ReadError{"version block: key not terminated inside its node", node.keyOffset};
-        if (Unit(block, at) == 0) break;
-    }
-    node.keyUnits = (at - node.keyOffset) / 2;
-    node.valueOffset = std::min(Align4(at + 2), node.end);
+    ByteReader keyReader(CantFail(block.Sub(node.keyOffset, node.end - node.keyOffset, "version block: key")),
+                         node.keyOffset);
+    auto key = keyReader.Utf16z("version block: key");
+    if (!key) return ReadError{"version block: key not terminated inside its node", node.keyOffset};
+    node.keyUnits = key->size();
+    node.valueOffset = std::min(Align4(node.keyOffset + keyReader.offset()), node.end);
     const size_t declared = node.isText ? size_t(*valueLength) * 2 : size_t(*valueLength);
     node.valueBytes = std::min(declared, node.end - node.valueOffset);
     // Children follow the value as declared; a value cut short leaves no room for any.
@@ -82,9 +74,9 @@ Expected<VersionNode> ReadVersionNode(ByteView block, size_t offset, size_t limi
 Expected<VersionNode> ReadVersionRoot(ByteView block) { return ReadVersionNode(block, 0, block.size()); }
 
 std::u16string VersionNodeKey(ByteView block, const VersionNode& node) {
-    std::u16string key(node.keyUnits, u'\0');
-    for (size_t i = 0; i < node.keyUnits; ++i) key[i] = Unit(block, node.keyOffset + 2 * i);
-    return key;
+    ByteReader key(block);
+    CantFail(key.Seek(node.keyOffset, "version block: key"));
+    return CantFail(key.Utf16(node.keyUnits, "version block: key"));
 }
 
 Expected<std::vector<VersionNode>> ReadVersionChildren(ByteView block, const VersionNode& parent) {
@@ -151,13 +143,7 @@ std::vector<VersionNode> CollectVersionTexts(ByteView block, const VersionNode& 
 }
 
 std::u16string VersionTextValue(ByteView block, const VersionNode& node) {
-    std::u16string text;
-    for (size_t i = 0; i + 1 < node.valueBytes; i += 2) {
-        char16_t c = Unit(block, node.valueOffset + i);
-        if (c == 0) break;
-        text.push_back(c);
-    }
-    return text;
+    return CantFail(block.Sub(node.valueOffset, node.valueBytes, "version block: value")).Utf16BeforeZero();
 }
 
 Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
@@ -165,7 +151,7 @@ Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
     if (!rootLength) return rootLength.error();
     if (*rootLength > resource.size())
         return ReadError{"version block: root length past the end of the resource", 0};
-    const ByteView raw(resource.data(), *rootLength);
+    const ByteView raw = CantFail(resource.Sub(0, *rootLength, "version block"));
     auto root = ReadVersionRoot(raw);
     if (!root) return root.error();
 
@@ -216,13 +202,15 @@ Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
 std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t size) {
     std::vector<BYTE> cut(block.begin(), block.begin() + std::ptrdiff_t(std::min(size, block.size())));
     if (size >= block.size() || block.size() < 2) return cut;
-    const size_t rootLength = size_t(block[0] | (block[1] << 8));
+    const ByteView whole(block.data(), block.size());
+    const size_t rootLength = CantFail(whole.U16(0, "version block: root length"));
     if (size >= Align4(rootLength) + kAnsiHeaderSize) {
         // The root is whole: the table keeps the entries that fit, and its extent, which
         // bounds every text it gives out, ends with the buffer.
         BYTE* table = cut.data() + Align4(rootLength);
         const size_t room = (size - Align4(rootLength) - kAnsiHeaderSize) / kAnsiEntrySize;
-        Store32(table + 4, DWORD(std::min<size_t>(Load32(table + 4), room)));
+        const DWORD count = CantFail(whole.U32(Align4(rootLength) + 4, "version block: text count"));
+        Store32(table + 4, DWORD(std::min<size_t>(count, room)));
         Store32(table + 8, DWORD(size));
         return cut;
     }
@@ -242,33 +230,43 @@ std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t siz
     return cut;
 }
 
+ByteView VersionBlockRoot(const void* block) {
+    const auto* bytes = static_cast<const BYTE*>(block);
+    return ByteView(bytes, CantFail(ByteView(bytes, 2).U16(0, "version block: root length")));
+}
+
 std::optional<AnsiText> FindAnsiText(const BYTE* block, size_t rootLength, size_t valueOffset) {
+    // The caller's buffer holds the root and the table's header (a cut block keeps both);
+    // the extent of the rest is what the header declares.
     const size_t tableOffset = Align4(rootLength);
-    const BYTE* table = block + tableOffset;
-    if (memcmp(table, kAnsiSignature, sizeof kAnsiSignature) != 0) return std::nullopt;
-    const size_t count = Load32(table + 4);
-    const size_t total = Load32(table + 8);
+    ByteReader header(CantFail(ByteView(block, tableOffset + kAnsiHeaderSize).From(tableOffset, "text table")),
+                      tableOffset);
+    const ByteView signature = CantFail(header.Take(sizeof kAnsiSignature, "text table: signature"));
+    if (memcmp(signature.data(), kAnsiSignature, sizeof kAnsiSignature) != 0) return std::nullopt;
+    const size_t count = CantFail(header.U32("text table: count"));
+    const size_t total = CantFail(header.U32("text table: total size"));
     // A table that does not fit the extent it declares was not made here.
     if (total < tableOffset + kAnsiHeaderSize || count > (total - tableOffset - kAnsiHeaderSize) / kAnsiEntrySize)
         return std::nullopt;
-    const BYTE* entries = table + kAnsiHeaderSize;
+    const ByteView whole(block, total);
+    const size_t entriesOffset = tableOffset + kAnsiHeaderSize;
     size_t low = 0, high = count;
     while (low < high) {
         const size_t mid = low + (high - low) / 2;
-        const DWORD at = Load32(entries + mid * kAnsiEntrySize);
+        ByteReader entry(CantFail(whole.Sub(entriesOffset + mid * kAnsiEntrySize, kAnsiEntrySize, "text table entry")));
+        const DWORD at = CantFail(entry.U32("text table entry: value offset"));
         if (at < valueOffset) {
             low = mid + 1;
         } else if (at > valueOffset) {
             high = mid;
         } else {
-            const BYTE* entry = entries + mid * kAnsiEntrySize;
-            const size_t textOffset = Load32(entry + 4);
-            const DWORD length = Load32(entry + 8);
+            const size_t textOffset = CantFail(entry.U32("text table entry: text offset"));
+            const DWORD length = CantFail(entry.U32("text table entry: text length"));
             // The text and its terminating zero lie inside the block.
             if (textOffset >= total || length > total - textOffset) return std::nullopt;
-            const char* text = reinterpret_cast<const char*>(block + textOffset);
-            if (memchr(text, 0, total - textOffset) == nullptr) return std::nullopt;
-            return AnsiText{text, length};
+            const ByteView rest = CantFail(whole.From(textOffset, "text"));
+            if (rest.BeforeZero().size() == rest.size()) return std::nullopt;
+            return AnsiText{reinterpret_cast<const char*>(rest.data()), length};
         }
     }
     return std::nullopt;

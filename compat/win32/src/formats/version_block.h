@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/pe_image.h"
+#include "formats/byte_reader.h"
 
 namespace navo::win32 {
 
@@ -83,6 +83,10 @@ std::u16string VersionTextValue(ByteView block, const VersionNode& node);
 // whatever was cut away is not found.
 [[nodiscard]] std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t size);
 
+// The root of a block that GetFileVersionInfoA handed out, which comes without its size:
+// the root's length, read from the block itself, is its extent.
+ByteView VersionBlockRoot(const void* block);
+
 // The ANSI copy of the text value at `valueOffset` in a block made by
 // BuildAnsiVersionBlock, whose root is `rootLength` bytes long. The block's extent is
 // taken from its table. Null when the block has no table or the table lacks the value.
@@ -90,6 +94,6 @@ struct AnsiText {
     const char* text = nullptr;
     DWORD length = 0;
 };
-std::optional<AnsiText> FindAnsiText(const BYTE* block, size_t rootLength, size_t valueOffset);
+[[nodiscard]] std::optional<AnsiText> FindAnsiText(const BYTE* block, size_t rootLength, size_t valueOffset);
 
 }  // namespace navo::win32

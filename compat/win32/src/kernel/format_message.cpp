@@ -13,9 +13,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "formats/byte_reader.h"
 #include "kernel/format_message_parser.h"
 #include "kernel/system_messages.h"
 
@@ -393,8 +395,9 @@ DWORD AppendInsert(BoundedText& out, std::string_view format, std::size_t& pos, 
 
 }  // namespace
 
-DWORD ExpandMessage(std::string_view format, DWORD maxWidth, bool ignoreInserts,
-                    MessageArguments& arguments, std::string& text) {
+DWORD ExpandMessage(std::string_view format, DWORD maxWidth, Inserts inserts, MessageArguments& arguments,
+                    std::string& text) {
+    const bool ignoreInserts = inserts == Inserts::Ignore;
     text.clear();
     const std::size_t nul = format.find('\0');
     if (nul != std::string_view::npos) format = format.substr(0, nul);
@@ -503,11 +506,48 @@ DWORD ExpandMessage(std::string_view format, DWORD maxWidth, bool ignoreInserts,
 
 namespace {
 
-// Little-endian reads from a resource image, which may sit at any alignment.
-uint32_t ReadU32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+// A MESSAGE_RESOURCE_DATA image:
+//   MESSAGE_RESOURCE_DATA:  +0 NumberOfBlocks, +4 blocks[]
+//   MESSAGE_RESOURCE_BLOCK: +0 LowId, +4 HighId, +8 OffsetToEntries (from the image start)
+//   MESSAGE_RESOURCE_ENTRY: +0 Length (of the whole entry), +2 Flags (1: UTF-16), +4 Text
+// Entries of a block follow each other, one per id from LowId to HighId.
+constexpr std::size_t kMessageBlockSize = 12;
+constexpr std::size_t kMessageEntryHeaderSize = 4;
+constexpr WORD kMessageUnicode = 1;
+
+struct MessageEntry {
+    WORD flags = 0;
+    ByteView text;  // the entry's bytes after its header
+};
+
+// The entry of message `id`; none when no block holds the ID, an error when the table or
+// the walk to the entry leaves the image.
+Expected<std::optional<MessageEntry>> FindMessageEntry(ByteView image, DWORD id) {
+    ByteReader blocks(image);
+    auto count = blocks.U32("message table: NumberOfBlocks");
+    if (!count) return count.error();
+    if (*count > blocks.remaining() / kMessageBlockSize) return blocks.Fail("message table: blocks", "past the end");
+    for (DWORD b = 0; b < *count; ++b) {
+        const DWORD low = CantFail(blocks.U32("message table: LowId"));
+        const DWORD high = CantFail(blocks.U32("message table: HighId"));
+        const DWORD entries = CantFail(blocks.U32("message table: OffsetToEntries"));
+        if (id < low || id > high) continue;
+        ByteReader entry(image);
+        if (auto at = entry.Seek(entries, "message table: OffsetToEntries"); !at) return at.error();
+        // Walk to the entry; each step is checked against the image before it is taken.
+        for (DWORD skip = id - low;; --skip) {
+            const std::size_t entryAt = entry.offset();
+            auto length = entry.U16("message table: entry Length");
+            auto flags = entry.U16("message table: entry Flags");
+            if (!length || !flags) return ReadError{"message table: entry header: past the end", entryAt};
+            if (*length < kMessageEntryHeaderSize) return ReadError{"message table: entry Length: too small", entryAt};
+            auto text = entry.Take(*length - kMessageEntryHeaderSize, "message table: entry Text");
+            if (!text) return ReadError{"message table: entry Length: past the end", entryAt};
+            if (skip == 0) return std::optional<MessageEntry>(MessageEntry{*flags, *text});
+        }
+    }
+    return std::optional<MessageEntry>();
 }
-uint16_t ReadU16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
 // The message table of `module` (null: the executable), language search as the platform's.
 DWORD LoadModuleMessage(HMODULE module, DWORD id, LANGID language, std::string& text) {
@@ -574,8 +614,8 @@ DWORD FormatMessageCommon(DWORD flags, LPCVOID source, DWORD messageId, DWORD la
     }
 
     std::string result;
-    const DWORD error = ExpandMessage(format, width, (flags & FORMAT_MESSAGE_IGNORE_INSERTS) != 0,
-                                      arguments, result);
+    const Inserts inserts = (flags & FORMAT_MESSAGE_IGNORE_INSERTS) ? Inserts::Ignore : Inserts::Expand;
+    const DWORD error = ExpandMessage(format, width, inserts, arguments, result);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return 0;
@@ -612,48 +652,20 @@ DWORD FormatMessageCommon(DWORD flags, LPCVOID source, DWORD messageId, DWORD la
 }  // namespace
 
 // Finds message `id` in a MESSAGE_RESOURCE_DATA image and stores its text as UTF-8.
-//   MESSAGE_RESOURCE_DATA:  +0 NumberOfBlocks, +4 blocks[]
-//   MESSAGE_RESOURCE_BLOCK: +0 LowId, +4 HighId, +8 OffsetToEntries (from the image start)
-//   MESSAGE_RESOURCE_ENTRY: +0 Length (of the whole entry), +2 Flags (1: UTF-16), +4 Text
-// Entries of a block follow each other, one per id from LowId to HighId.
 DWORD ReadMessageTable(const unsigned char* data, std::size_t size, DWORD id, std::string& text) {
-    if (size < 4) return ERROR_INVALID_DATA;
-    const uint32_t blocks = ReadU32(data);
-    if (blocks > (size - 4) / 12) return ERROR_INVALID_DATA;
-    for (uint32_t b = 0; b < blocks; ++b) {
-        const unsigned char* block = data + 4 + std::size_t(b) * 12;
-        const uint32_t low = ReadU32(block);
-        const uint32_t high = ReadU32(block + 4);
-        if (id < low || id > high) continue;
-        std::size_t offset = ReadU32(block + 8);
-        // Walk to the entry; each step is checked against the image before it is taken.
-        for (uint32_t skip = id - low;; --skip) {
-            if (offset > size || size - offset < 4) return ERROR_INVALID_DATA;
-            const uint16_t length = ReadU16(data + offset);
-            if (length < 4 || length > size - offset) return ERROR_INVALID_DATA;
-            if (skip == 0) {
-                const uint16_t flags = ReadU16(data + offset + 2);
-                const unsigned char* body = data + offset + 4;
-                const std::size_t bodySize = length - 4u;
-                text.clear();
-                if (flags & 1) {
-                    std::u16string units;
-                    for (std::size_t i = 0; i + 1 < bodySize; i += 2) {
-                        const char16_t unit = ReadU16(body + i);
-                        if (unit == 0) break;
-                        units += unit;
-                    }
-                    ConvertWide(reinterpret_cast<const WCHAR*>(units.c_str()), units.size(), text);
-                } else {
-                    const char* s = reinterpret_cast<const char*>(body);
-                    text.assign(s, strnlen(s, bodySize));
-                }
-                return ERROR_SUCCESS;
-            }
-            offset += length;
-        }
+    auto found = FindMessageEntry(ByteView(data, size), id);
+    if (!found) return ERROR_INVALID_DATA;
+    if (!*found) return ERROR_MR_MID_NOT_FOUND;
+    const MessageEntry& entry = **found;
+    text.clear();
+    if (entry.flags & kMessageUnicode) {
+        const std::u16string units = entry.text.Utf16BeforeZero();
+        ConvertWide(reinterpret_cast<const WCHAR*>(units.c_str()), units.size(), text);
+    } else {
+        const ByteView bytes = entry.text.BeforeZero();
+        text.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     }
-    return ERROR_MR_MID_NOT_FOUND;
+    return ERROR_SUCCESS;
 }
 
 }  // namespace navo::win32

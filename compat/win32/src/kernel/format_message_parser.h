@@ -24,13 +24,17 @@ struct MessageArguments {
     va_list* list = nullptr;
 };
 
+// What ExpandMessage does with the inserts %1..%99: expands them, or keeps them as they
+// stand, along with the escapes of other characters such as %% (FORMAT_MESSAGE_IGNORE_INSERTS).
+enum class Inserts { Expand, Ignore };
+
 // Expands `format` (ends at its first NUL or at its end) into `out`: CR, LF and CR LF
 // become CR LF (or a space when maxWidth is not 0), %n %r %t %0 %% and the other escapes,
 // %1..%99 with an optional !printf-format!, and line wrapping at maxWidth columns
 // (0 keeps line breaks, 0xFFFFFFFF never wraps). Returns ERROR_SUCCESS,
 // ERROR_INVALID_PARAMETER (bad insert, no arguments, lone % at the end, unsupported
 // conversion) or ERROR_INSUFFICIENT_BUFFER (longer than kMaxMessageChars).
-[[nodiscard]] DWORD ExpandMessage(std::string_view format, DWORD maxWidth, bool ignoreInserts,
+[[nodiscard]] DWORD ExpandMessage(std::string_view format, DWORD maxWidth, Inserts inserts,
                                   MessageArguments& arguments, std::string& out);
 
 // Finds message `id` in a message-table resource (MESSAGE_RESOURCE_DATA) of `size` bytes

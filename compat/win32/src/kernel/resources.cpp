@@ -1,6 +1,7 @@
 // Resource lookup on module handles: FindResource, LoadResource, LoadString.
 #include <windows.h>
 
+#include "formats/byte_reader.h"
 #include "kernel/language_search.h"
 #include "kernel/modules.h"
 
@@ -91,8 +92,9 @@ HRSRC WINAPI FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD lang
     }
     const std::vector<LANGID> languages = navo::win32::ResourceLanguageCandidates(language);
     // Without a language asked for, the platform settles for the name's first language.
-    const bool neutral = PRIMARYLANGID(language) == LANG_NEUTRAL;
-    navo::win32::ResourceLookup found = m->resources.Find(*typeKey, *nameKey, languages, neutral);
+    const auto fallback = PRIMARYLANGID(language) == LANG_NEUTRAL ? navo::win32::LanguageFallback::FirstLanguage
+                                                                  : navo::win32::LanguageFallback::None;
+    navo::win32::ResourceLookup found = m->resources.Find(*typeKey, *nameKey, languages, fallback);
     if (!found.entry) {
         SetLastError(found.error);
         return nullptr;
@@ -140,17 +142,19 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
     if (!data) return 0;
     // A block holds 16 rows, each a 16-bit count and that many UTF-16 units. A block cut
     // short has no rows past its end.
-    size_t at = 0;
+    navo::win32::ByteReader rows(navo::win32::ByteView(data, size));
     WORD count = 0;
+    navo::win32::ByteView units;
     for (UINT row = 0;; ++row) {
-        if (size < 2 || at > size - 2) return 0;
-        count = WORD(data[at] | (data[at + 1] << 8));
-        at += 2;
-        if (size_t(count) * 2 > size - at) return 0;
+        auto length = rows.U16("string block: row length");
+        if (!length) return 0;
+        count = *length;
+        auto text = rows.Take(size_t(count) * 2, "string block: row text");
+        if (!text) return 0;
+        units = *text;
         if (row == (id & 0xF)) break;
-        at += size_t(count) * 2;
     }
-    const int written = CopyUtf16AsUtf8(data + at, count, buffer, bufferMax - 1);
+    const int written = CopyUtf16AsUtf8(units.data(), count, buffer, bufferMax - 1);
     buffer[written] = 0;
     return written;
 }

@@ -143,7 +143,8 @@ DWORD OpenVersionFile(const char* name, MappedFile& file) {
 // The resource directory of a mapped file: a PE file's own, or the resource image in an
 // ELF file's ".rsrc" section.
 Expected<ResourceIndex> IndexFileResources(ByteView file) {
-    if (file.size() >= 2 && file.data()[0] == 'M' && file.data()[1] == 'Z') return ReadPeResources(file.data(), file.size());
+    if (auto magic = file.U16(0, "DOS header"); magic && *magic == 0x5A4D)  // "MZ"
+        return ReadPeResources(file.data(), file.size());
     if (file.size() >= 4 && memcmp(file.data(), "\x7f" "ELF", 4) == 0) {
         auto section = FindElfSection(file, ".rsrc");
         if (!section) return section.error();
@@ -185,7 +186,8 @@ DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>& block) {
     // The language the platform's neutral lookup picks: the UI language, the user's and
     // the system's, English, else the first the resource has.
     const std::vector<LANGID> languages = ResourceLanguageCandidates(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-    ResourceLookup found = index->Find(ResourceKey::Id(16), ResourceKey::Id(VS_VERSION_INFO), languages, true);
+    ResourceLookup found = index->Find(ResourceKey::Id(16), ResourceKey::Id(VS_VERSION_INFO), languages,
+                                      LanguageFallback::FirstLanguage);
     if (!found.entry) return found.error;
     auto built = BuildAnsiVersionBlock(ByteView(found.entry->data, found.entry->size));
     if (!built) {
@@ -243,9 +245,8 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* value, PUINT 
         return FALSE;
     }
     if (!subBlock || !*subBlock) subBlock = "\\";
-    const BYTE* bytes = static_cast<const BYTE*>(block);
     // The block's extent is its root's length: the caller's buffer holds at least that.
-    const ByteView raw(bytes, size_t(bytes[0] | (bytes[1] << 8)));
+    const ByteView raw = VersionBlockRoot(block);
     auto root = ReadVersionRoot(raw);
     if (!root) {
         if (length) *length = 0;
@@ -265,12 +266,12 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* value, PUINT 
     }
     const VersionNode& node = **found;
     if (!node.isText || IsSpecialPath(subBlock)) {
-        *value = const_cast<BYTE*>(bytes + node.valueOffset);
+        *value = const_cast<BYTE*>(CantFail(raw.Sub(node.valueOffset, node.valueBytes, "version block: value")).data());
         if (length) *length = UINT(node.valueBytes);
         return TRUE;
     }
     // Texts are stored as UTF-16; the ANSI caller gets the copy made by GetFileVersionInfoA.
-    auto ansi = FindAnsiText(bytes, raw.size(), node.valueOffset);
+    auto ansi = FindAnsiText(raw.data(), raw.size(), node.valueOffset);
     if (!ansi) {
         if (length) *length = 0;
         SetLastError(ERROR_INVALID_DATA);
