@@ -30,6 +30,8 @@ private:
     HKEY m_hKey = nullptr;
 };
 
+// The library's own test over the public handle values: it is built against the real
+// windows.h as well, where the Linux layer's helper (advapi/registry.cpp) does not exist.
 bool IsPredefinedRoot(HKEY hKey) {
     // HKEY_CLASSES_ROOT to HKEY_CURRENT_USER_LOCAL_SETTINGS: the platform's eight roots.
     const ULONG_PTR first = reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);

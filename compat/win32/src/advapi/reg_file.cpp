@@ -521,7 +521,8 @@ void CopyMessage(LPSTR message, DWORD size, const std::string& text) {
 LONG Apply(registry::Store& store, const std::vector<Operation>& ops) {
     registry::KeyRow current;
     for (const Operation& op : ops) {
-        if (LONG error = registry::CheckKeyPath(op.path)) return error;
+        registry::KeyPath path;
+        if (LONG error = path.Parse(op.path)) return error;
         registry::BaseKey root;
         root.id = op.root;
         root.predefined = true;
@@ -530,12 +531,13 @@ LONG Apply(registry::Store& store, const std::vector<Operation>& ops) {
             registry::KeyRow start;
             if (LONG error = store.LoadKey(root.id, start)) return error;
             bool created = false;
-            if (LONG error = registry::CreatePath(store, start, op.path, false, "", current, created)) return error;
+            if (LONG error = registry::CreatePath(store, start, path, registry::KeyLifetime::kStable, "", current, created))
+                return error;
             break;
         }
         case Operation::kDeleteKey: {
             registry::KeyRow row;
-            LONG error = registry::WalkPath(store, root, op.path, row);
+            LONG error = registry::WalkPath(store, root, path, row);
             if (error == ERROR_FILE_NOT_FOUND) break;  // already absent
             if (error) return error;
             if (row.depth == 0) return ERROR_ACCESS_DENIED;  // a predefined root stays
@@ -547,9 +549,10 @@ LONG Apply(registry::Store& store, const std::vector<Operation>& ops) {
             if (!registry::ValueNameFits(op.name)) return ERROR_INVALID_PARAMETER;
             if (current.readOnly) return ERROR_ACCESS_DENIED;
             if (LONG error = store.Touch(current.id)) return error;
+            const registry::FoldedName name(op.name);
             LONG error = op.kind == Operation::kSetValue
-                             ? store.SetValue(current.id, op.name, op.type, op.data.data(), op.data.size())
-                             : store.DeleteValue(current.id, op.name);
+                             ? store.SetValue(current.id, name.Get(), op.type, op.data.data(), op.data.size())
+                             : store.DeleteValue(current.id, name.Fold());
             if (error && error != ERROR_FILE_NOT_FOUND) return error;
             break;
         }
@@ -579,7 +582,7 @@ LSTATUS WINAPI NavoRegImportFileA(LPCSTR path, LPSTR message, DWORD messageSize)
     registry::Store* store = registry::CurrentStore(error);
     if (!store) return error;
     if (!store->Writable()) return ERROR_ACCESS_DENIED;
-    if ((error = store->Begin(true))) return error;
+    if ((error = store->Begin(registry::Transaction::kWrite))) return error;
     if ((error = Apply(*store, ops))) {
         store->Rollback();
         return error;
@@ -596,16 +599,17 @@ LSTATUS WINAPI NavoRegExportFileA(HKEY hKey, LPCSTR subKey, LPCSTR path, DWORD f
     if (!base.predefined) return ERROR_INVALID_PARAMETER;
     std::string_view sub = subKey ? std::string_view(subKey) : std::string_view();
     while (!sub.empty() && sub.back() == '\\') sub.remove_suffix(1);
-    if (LONG error = registry::CheckKeyPath(sub)) return error;
+    registry::KeyPath subPath;
+    if (LONG error = subPath.Parse(sub)) return error;
     std::vector<ExportKey> keys;
     {
-        if (LONG error = store->Begin(false)) return error;
+        if (LONG error = store->Begin(registry::Transaction::kRead)) return error;
         struct Pending {
             registry::KeyId id;
             std::string path;
         };
         registry::KeyRow row;
-        LONG error = registry::WalkPath(*store, base, sub, row);
+        LONG error = registry::WalkPath(*store, base, subPath, row);
         std::vector<Pending> stack;
         if (!error) {
             std::string top = registry::RootName(base.id);
@@ -627,12 +631,13 @@ LSTATUS WINAPI NavoRegExportFileA(HKEY hKey, LPCSTR subKey, LPCSTR path, DWORD f
             if (error != ERROR_NO_MORE_ITEMS) break;
             std::vector<Pending> children;
             for (DWORD i = 0;; ++i) {
-                std::string name, keyClass;
+                std::string name, keyClass, fold;
                 int64_t written;
                 error = store->SubKeyAt(key.id, i, name, keyClass, written);
                 if (error) break;
                 registry::KeyRow child;
-                if ((error = store->LookupChild(key.id, name, child))) break;
+                registry::FoldName(name, fold);
+                if ((error = store->LookupChild(key.id, fold, child))) break;
                 children.push_back({child.id, key.path + "\\" + name});
             }
             if (error != ERROR_NO_MORE_ITEMS) break;
@@ -640,7 +645,7 @@ LSTATUS WINAPI NavoRegExportFileA(HKEY hKey, LPCSTR subKey, LPCSTR path, DWORD f
             for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back(std::move(*it));
             keys.push_back(std::move(out));
         }
-        store->Commit();
+        store->EndRead();
         if (error) return error;
     }
     std::string bytes, why;

@@ -65,30 +65,7 @@ HKEY NewHandle(KeyId id, REGSAM granted, const std::string& store) {
     return reinterpret_cast<HKEY>(value);
 }
 
-// Splits a path into its names. A leading backslash or an empty name inside the path is
-// ERROR_BAD_PATHNAME; trailing backslashes are allowed, as on the platform. A name
-// longer than the platform's limit is ERROR_INVALID_PARAMETER.
-template <typename Fn>
-LONG ForEachName(std::string_view path, Fn&& fn) {
-    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-    if (path.empty()) return ERROR_SUCCESS;
-    if (path.front() == '\\') return ERROR_BAD_PATHNAME;
-    size_t start = 0;
-    for (;;) {
-        size_t end = path.find('\\', start);
-        std::string_view name = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (name.empty()) return ERROR_BAD_PATHNAME;
-        if (name.size() > NAVO_REG_MAX_KEY_NAME && NameCharacters(name) > NAVO_REG_MAX_KEY_NAME)
-            return ERROR_INVALID_PARAMETER;
-        if (LONG error = fn(name)) return error;
-        if (end == std::string_view::npos) return ERROR_SUCCESS;
-        start = end + 1;
-    }
-}
-
-LONG CheckPath(std::string_view path) {
-    return ForEachName(path, [](std::string_view) { return ERROR_SUCCESS; });
-}
+std::string_view Text(LPCSTR text) { return text ? std::string_view(text) : std::string_view(); }
 
 std::string_view ValueName(LPCSTR name) { return name ? std::string_view(name) : std::string_view(); }
 
@@ -97,15 +74,19 @@ bool ValueNameTooLong(std::string_view name) {
 }
 
 // A read transaction for calls that make more than one lookup, so they see one state.
+// It writes nothing, so it ends without a commit (Store::EndRead).
 class ReadScope {
 public:
     ReadScope(Store& store, bool needed) : store_(store) {
-        if (needed && !store.InTransaction()) error_ = store.Begin(false), active_ = error_ == ERROR_SUCCESS;
+        if (needed && !store.InTransaction()) {
+            error_ = store.Begin(Transaction::kRead);
+            active_ = error_ == ERROR_SUCCESS;
+        }
     }
     ~ReadScope() {
-        if (active_) store_.Commit();
+        if (active_) store_.EndRead();
     }
-    LONG Error() const { return error_; }
+    [[nodiscard]] LONG Error() const { return error_; }
     ReadScope(const ReadScope&) = delete;
     ReadScope& operator=(const ReadScope&) = delete;
 
@@ -118,12 +99,12 @@ private:
 // A write transaction: rolled back unless committed.
 class WriteScope {
 public:
-    explicit WriteScope(Store& store) : store_(store) { error_ = store.Begin(true); }
+    explicit WriteScope(Store& store) : store_(store) { error_ = store.Begin(Transaction::kWrite); }
     ~WriteScope() {
         if (error_ == ERROR_SUCCESS && !done_) store_.Rollback();
     }
-    LONG Error() const { return error_; }
-    LONG Commit() {
+    [[nodiscard]] LONG Error() const { return error_; }
+    [[nodiscard]] LONG Commit() {
         done_ = true;
         return store_.Commit();
     }
@@ -138,13 +119,21 @@ private:
 
 }  // namespace
 
+bool IsPredefinedRoot(HKEY hKey) {
+    return hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_USERS ||
+           hKey == HKEY_CURRENT_CONFIG;
+}
+
+KeyId RootKeyId(HKEY hKey) {
+    if (hKey == HKEY_CURRENT_CONFIG) return kCurrentConfigId;
+    return KeyId(reinterpret_cast<uintptr_t>(hKey) - reinterpret_cast<uintptr_t>(HKEY_CLASSES_ROOT)) + kFirstRootId;
+}
+
 LONG ResolveHandle(HKEY hKey, Store*& store, BaseKey& base) {
     LONG error;
     uintptr_t value = reinterpret_cast<uintptr_t>(hKey);
-    uintptr_t first = reinterpret_cast<uintptr_t>(HKEY_CLASSES_ROOT);
-    if (hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_USERS ||
-        hKey == HKEY_CURRENT_CONFIG) {
-        base.id = (hKey == HKEY_CURRENT_CONFIG) ? kCurrentConfigId : KeyId(value - first) + kFirstRootId;
+    if (IsPredefinedRoot(hKey)) {
+        base.id = RootKeyId(hKey);
         base.granted = KEY_ALL_ACCESS;
         base.predefined = true;
         store = CurrentStore(error);
@@ -167,40 +156,40 @@ LONG ResolveHandle(HKEY hKey, Store*& store, BaseKey& base) {
     return ERROR_SUCCESS;
 }
 
-LONG WalkPath(Store& store, const BaseKey& base, std::string_view path, KeyRow& row) {
+LONG WalkPath(Store& store, const BaseKey& base, const KeyPath& path, KeyRow& row) {
     // A predefined root always exists; its row is read only when the root itself is meant,
     // for its read-only mark.
-    if (!base.predefined || path.find_first_not_of('\\') == std::string_view::npos) {
+    if (!base.predefined || path.Empty()) {
         if (LONG error = store.LoadKey(base.id, row)) return error;
     } else {
         row = KeyRow{base.id, false, false, 0};
     }
-    return ForEachName(path, [&](std::string_view name) {
+    for (size_t i = 0; i < path.Size(); ++i) {
         KeyRow child;
-        LONG error = store.LookupChild(row.id, name, child);
-        if (error == ERROR_SUCCESS) row = child;
-        return error;
-    });
+        if (LONG error = store.LookupChild(row.id, path[i].fold, child)) return error;
+        row = child;
+    }
+    return ERROR_SUCCESS;
 }
 
-LONG CheckKeyPath(std::string_view path) { return CheckPath(path); }
-
-LONG CreatePath(Store& store, KeyRow start, std::string_view path, bool makeVolatile, std::string_view keyClass,
+LONG CreatePath(Store& store, KeyRow start, const KeyPath& path, KeyLifetime lifetime, std::string_view keyClass,
                 KeyRow& row, bool& created) {
+    const bool makeVolatile = lifetime == KeyLifetime::kVolatile;
     row = start;
-    return ForEachName(path, [&](std::string_view name) {
+    for (size_t i = 0; i < path.Size(); ++i) {
         KeyRow child;
-        LONG e = store.LookupChild(row.id, name, child);
+        LONG e = store.LookupChild(row.id, path[i].fold, child);
         if (e == ERROR_FILE_NOT_FOUND) {
-            if (row.readOnly) return LONG(ERROR_ACCESS_DENIED);
-            if (row.depth + 1 > NAVO_REG_MAX_DEPTH) return LONG(ERROR_INVALID_PARAMETER);
-            if (row.isVolatile && !makeVolatile) return LONG(ERROR_CHILD_MUST_BE_VOLATILE);
-            e = store.InsertChild(row, name, makeVolatile, keyClass, child);
+            if (row.readOnly) return ERROR_ACCESS_DENIED;
+            if (row.depth + 1 > NAVO_REG_MAX_DEPTH) return ERROR_INVALID_PARAMETER;
+            if (row.isVolatile && !makeVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+            e = store.InsertChild(row, path[i], lifetime, keyClass, child);
             created = true;
         }
-        if (e == ERROR_SUCCESS) row = child;
-        return e;
-    });
+        if (e) return e;
+        row = child;
+    }
+    return ERROR_SUCCESS;
 }
 
 bool ValueNameFits(std::string_view name) { return !ValueNameTooLong(name); }
@@ -209,16 +198,13 @@ namespace {
 
 // WalkPath through the thread's cache of resolved paths: the key of a path below a base,
 // or that it does not exist, as the store was when the change counter last moved.
-LONG CachedWalk(Store& store, const BaseKey& base, std::string_view path, KeyRow& row) {
-    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+LONG CachedWalk(Store& store, const BaseKey& base, const KeyPath& path, KeyRow& row) {
     const uint64_t count = store.ChangeCount();
     auto* cache = store.KeyCache(count);
     std::string key;
     if (cache) {
         key.assign(reinterpret_cast<const char*>(&base.id), sizeof base.id);
-        std::string folded;
-        FoldName(path, folded);
-        key += folded;
+        key += path.Fold();
         auto it = cache->find(key);
         if (it != cache->end()) {
             row = it->second;
@@ -227,13 +213,56 @@ LONG CachedWalk(Store& store, const BaseKey& base, std::string_view path, KeyRow
     }
     LONG error;
     {
-        ReadScope scope(store, path.find('\\') != std::string_view::npos || !base.predefined);
+        ReadScope scope(store, path.Size() > 1 || !base.predefined);
         if ((error = scope.Error()) != ERROR_SUCCESS) return error;
         error = WalkPath(store, base, path, row);
     }
     if (cache && (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) && store.ChangeCount() == count)
         (*cache)[key] = error == ERROR_SUCCESS ? row : KeyRow{};
     return error;
+}
+
+// The entry at an index of a key's sub-keys or values, read by `read` (Store::SubKeyAt or
+// ValueAt) after the handle and its right to enumerate are checked.
+template <typename Read>
+LONG ReadListed(HKEY hKey, Listing listing, DWORD index, Read&& read) {
+    Store* store = nullptr;
+    BaseKey base;
+    if (LONG error = ResolveHandle(hKey, store, base)) return error;
+    const REGSAM right = listing == Listing::kSubKeys ? KEY_ENUMERATE_SUB_KEYS : KEY_QUERY_VALUE;
+    if (!(base.granted & right)) return ERROR_ACCESS_DENIED;
+    // The next entry of an enumeration under way, read with the key when nothing changed.
+    if (store->CursorHolds(base.id, index, listing)) return read(*store, base.id);
+    ReadScope scope(*store, !base.predefined);
+    if (LONG error = scope.Error()) return error;
+    KeyRow row;
+    if (!base.predefined)
+        if (LONG error = store->LoadKey(base.id, row)) return error;
+    return read(*store, base.id);
+}
+
+// A change of one value of a handle's key, made by `change` (Store::SetValue or
+// DeleteValue) in a write transaction, after the handle, its right and the name are
+// checked (a name over the limit gives `tooLong`) and the key's last write time is set.
+template <typename Change>
+LONG ChangeValue(HKEY hKey, LPCSTR valueName, LONG tooLong, Change&& change) {
+    Store* store = nullptr;
+    BaseKey base;
+    if (LONG error = ResolveHandle(hKey, store, base)) return error;
+    if (!(base.granted & KEY_SET_VALUE) || !store->Writable()) return ERROR_ACCESS_DENIED;
+    std::string_view name = ValueName(valueName);
+    if (ValueNameTooLong(name)) return tooLong;
+    WriteScope scope(*store);
+    if (LONG error = scope.Error()) return error;
+    if (base.predefined) {
+        KeyRow row;
+        if (LONG error = store->LoadKey(base.id, row)) return error;
+        if (row.readOnly) return ERROR_ACCESS_DENIED;
+    }
+    // The key's last write time, and proof that it still exists.
+    if (LONG error = store->Touch(base.id)) return error;
+    if (LONG error = change(*store, base.id, FoldedName(name))) return error;
+    return scope.Commit();
 }
 
 }  // namespace
@@ -244,8 +273,8 @@ LONG OpenKeyHandle(HKEY hKey, LPCSTR subKey, REGSAM sam, PHKEY result) {
     Store* store = nullptr;
     BaseKey base;
     if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    std::string_view path = subKey ? std::string_view(subKey) : std::string_view();
-    if (LONG error = CheckPath(path)) return error;
+    KeyPath path;
+    if (LONG error = path.Parse(Text(subKey))) return error;
     KeyRow row;
     if (LONG error = CachedWalk(*store, base, path, row)) return error;
     REGSAM granted;
@@ -274,12 +303,12 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR k
     *result = nullptr;
     if (options & ~DWORD(REG_OPTION_VOLATILE | REG_OPTION_BACKUP_RESTORE | REG_OPTION_OPEN_LINK))
         return ERROR_INVALID_PARAMETER;
-    const bool makeVolatile = (options & REG_OPTION_VOLATILE) != 0;
+    const KeyLifetime lifetime = (options & REG_OPTION_VOLATILE) ? KeyLifetime::kVolatile : KeyLifetime::kStable;
     Store* store = nullptr;
     BaseKey base;
     if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    std::string_view path(subKey);
-    if (LONG error = CheckPath(path)) return error;
+    KeyPath path;
+    if (LONG error = path.Parse(subKey)) return error;
 
     // Most calls find the key there already: a read, and no write lock.
     KeyRow row;
@@ -293,8 +322,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR k
         // Walk again under the lock: another writer may have made part of the path.
         if (LONG error = store->LoadKey(base.id, row)) return error;
         bool created = false;
-        LONG error = CreatePath(*store, row, path, makeVolatile, keyClass ? std::string_view(keyClass) : "", row,
-                                created);
+        LONG error = CreatePath(*store, row, path, lifetime, Text(keyClass), row, created);
         if (error) return error;
         if (created) {
             if (LONG e = scope.Commit()) return e;
@@ -311,9 +339,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR subKey, DWORD reserved, LPSTR k
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     // HKEY_PERFORMANCE_DATA has no keys here, but a caller of performance data closes it
     // when done, which succeeds on the platform.
-    if (hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_USERS ||
-        hKey == HKEY_CURRENT_CONFIG || hKey == HKEY_PERFORMANCE_DATA)
-        return ERROR_SUCCESS;
+    if (IsPredefinedRoot(hKey) || hKey == HKEY_PERFORMANCE_DATA) return ERROR_SUCCESS;
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_handles.erase(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
@@ -364,23 +390,12 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR keyClass, LPDWORD classLength, 
 LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR keyClass,
                              LPDWORD classLength, PFILETIME lastWriteTime) {
     if (!name || !nameLength || reserved || (keyClass && !classLength)) return ERROR_INVALID_PARAMETER;
-    Store* store = nullptr;
-    BaseKey base;
-    if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    if (!(base.granted & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
     std::string found, foundClass;
     int64_t written = 0;
-    if (store->CursorHolds(base.id, index, false)) {
-        // The next name of an enumeration under way, read with the key when nothing changed.
-        if (LONG error = store->SubKeyAt(base.id, index, found, foundClass, written)) return error;
-    } else {
-        ReadScope scope(*store, !base.predefined);
-        if (LONG error = scope.Error()) return error;
-        KeyRow row;
-        if (!base.predefined)
-            if (LONG error = store->LoadKey(base.id, row)) return error;
-        if (LONG error = store->SubKeyAt(base.id, index, found, foundClass, written)) return error;
-    }
+    if (LONG error = ReadListed(hKey, Listing::kSubKeys, index, [&](Store& store, KeyId id) {
+            return store.SubKeyAt(id, index, found, foundClass, written);
+        }))
+        return error;
     if (*nameLength <= found.size()) return ERROR_MORE_DATA;
     if (keyClass && *classLength <= foundClass.size()) return ERROR_MORE_DATA;
     memcpy(name, found.data(), found.size());
@@ -401,22 +416,12 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD index, LPSTR name, LPDWORD nameLen
 LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD index, LPSTR valueName, LPDWORD valueNameLength, LPDWORD reserved,
                              LPDWORD type, LPBYTE data, LPDWORD dataLength) {
     if (!valueName || !valueNameLength || reserved || (data && !dataLength)) return ERROR_INVALID_PARAMETER;
-    Store* store = nullptr;
-    BaseKey base;
-    if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    if (!(base.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     std::string name, bytes;
     DWORD valueType = 0;
-    if (store->CursorHolds(base.id, index, true)) {
-        if (LONG error = store->ValueAt(base.id, index, name, valueType, bytes)) return error;
-    } else {
-        ReadScope scope(*store, !base.predefined);
-        if (LONG error = scope.Error()) return error;
-        KeyRow row;
-        if (!base.predefined)
-            if (LONG error = store->LoadKey(base.id, row)) return error;
-        if (LONG error = store->ValueAt(base.id, index, name, valueType, bytes)) return error;
-    }
+    if (LONG error = ReadListed(hKey, Listing::kValues, index, [&](Store& store, KeyId id) {
+            return store.ValueAt(id, index, name, valueType, bytes);
+        }))
+        return error;
     if (*valueNameLength <= name.size()) return ERROR_MORE_DATA;
     LONG result = ERROR_SUCCESS;
     if (data) {
@@ -440,6 +445,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR valueName, LPDWORD reserved, L
     if (!(base.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     std::string_view name = ValueName(valueName);
     if (ValueNameTooLong(name)) return ERROR_FILE_NOT_FOUND;
+    const FoldedName folded(name);
     // The value through the thread's cache, as the store was when the counter last moved.
     const uint64_t count = store->ChangeCount();
     auto* cache = store->ValueCache(count);
@@ -448,15 +454,13 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR valueName, LPDWORD reserved, L
     thread_local Store::CachedValue fetched;
     if (cache) {
         key.assign(reinterpret_cast<const char*>(&base.id), sizeof base.id);
-        std::string folded;
-        FoldName(name, folded);
-        key += folded;
+        key += folded.Fold();
         auto it = cache->find(key);
         if (it != cache->end()) value = &it->second;
     }
     if (!value) {
         fetched.type = 0;
-        fetched.result = store->GetValue(base.id, name, fetched.type, &fetched.data);
+        fetched.result = store->GetValue(base.id, folded.Fold(), fetched.type, &fetched.data);
         if (fetched.result == ERROR_FILE_NOT_FOUND && !base.predefined) {
             // Absent value, or a key deleted since the handle was opened.
             KeyRow row;
@@ -496,51 +500,24 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR valueName, DWORD reserved, DWORD
     // Exactly the bytes and size given, whatever the type: nothing past the caller's data
     // is read. (Windows NT's ANSI function counts a terminator that follows a string's
     // data; this layer does not, so that a string stored without one reads back whole.)
-    Store* store = nullptr;
-    BaseKey base;
-    if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    if (!(base.granted & KEY_SET_VALUE) || !store->Writable()) return ERROR_ACCESS_DENIED;
-    std::string_view name = ValueName(valueName);
-    if (ValueNameTooLong(name)) return ERROR_INVALID_PARAMETER;
-    WriteScope scope(*store);
-    if (LONG error = scope.Error()) return error;
-    if (base.predefined) {
-        KeyRow row;
-        if (LONG error = store->LoadKey(base.id, row)) return error;
-        if (row.readOnly) return ERROR_ACCESS_DENIED;
-    }
-    // The key's last write time, and proof that it still exists.
-    if (LONG error = store->Touch(base.id)) return error;
-    if (LONG error = store->SetValue(base.id, name, type, data, dataLength)) return error;
-    return scope.Commit();
+    return ChangeValue(hKey, valueName, ERROR_INVALID_PARAMETER, [&](Store& store, KeyId id, const FoldedName& name) {
+        return store.SetValue(id, name.Get(), type, data, dataLength);
+    });
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR valueName) {
-    Store* store = nullptr;
-    BaseKey base;
-    if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    if (!(base.granted & KEY_SET_VALUE) || !store->Writable()) return ERROR_ACCESS_DENIED;
-    std::string_view name = ValueName(valueName);
-    if (ValueNameTooLong(name)) return ERROR_FILE_NOT_FOUND;
-    WriteScope scope(*store);
-    if (LONG error = scope.Error()) return error;
-    if (base.predefined) {
-        KeyRow row;
-        if (LONG error = store->LoadKey(base.id, row)) return error;
-        if (row.readOnly) return ERROR_ACCESS_DENIED;
-    }
-    if (LONG error = store->Touch(base.id)) return error;
-    if (LONG error = store->DeleteValue(base.id, name)) return error;
-    return scope.Commit();
+    return ChangeValue(hKey, valueName, ERROR_FILE_NOT_FOUND, [](Store& store, KeyId id, const FoldedName& name) {
+        return store.DeleteValue(id, name.Fold());
+    });
 }
 
 LSTATUS WINAPI SHDeleteKeyA(HKEY hKey, LPCSTR subKey) {
     Store* store = nullptr;
     BaseKey base;
     if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    std::string_view path = subKey ? std::string_view(subKey) : std::string_view();
-    if (LONG error = CheckPath(path)) return error;
-    if (base.predefined && path.find_first_not_of('\\') == std::string_view::npos) return ERROR_ACCESS_DENIED;
+    KeyPath path;
+    if (LONG error = path.Parse(Text(subKey))) return error;
+    if (base.predefined && path.Empty()) return ERROR_ACCESS_DENIED;
     if (!store->Writable()) return ERROR_ACCESS_DENIED;
     WriteScope scope(*store);
     if (LONG error = scope.Error()) return error;
@@ -554,8 +531,8 @@ LSTATUS WINAPI NavoRegSetKeyReadOnlyA(HKEY hKey, LPCSTR subKey, BOOL readOnly) {
     Store* store = nullptr;
     BaseKey base;
     if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    std::string_view path = subKey ? std::string_view(subKey) : std::string_view();
-    if (LONG error = CheckPath(path)) return error;
+    KeyPath path;
+    if (LONG error = path.Parse(Text(subKey))) return error;
     if (!store->Writable()) return ERROR_ACCESS_DENIED;
     WriteScope scope(*store);
     if (LONG error = scope.Error()) return error;
@@ -570,8 +547,8 @@ LSTATUS WINAPI NavoRegGetKeyFlagsA(HKEY hKey, LPCSTR subKey, LPDWORD flags) {
     Store* store = nullptr;
     BaseKey base;
     if (LONG error = ResolveHandle(hKey, store, base)) return error;
-    std::string_view path = subKey ? std::string_view(subKey) : std::string_view();
-    if (LONG error = CheckPath(path)) return error;
+    KeyPath path;
+    if (LONG error = path.Parse(Text(subKey))) return error;
     ReadScope scope(*store, true);
     if (LONG error = scope.Error()) return error;
     KeyRow row;

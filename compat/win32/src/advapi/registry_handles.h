@@ -17,20 +17,23 @@ struct BaseKey {
     bool predefined = false;
 };
 
+// Whether a handle is one of the predefined roots this registry holds a tree for
+// (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS,
+// HKEY_CURRENT_CONFIG), and the row of its tree.
+bool IsPredefinedRoot(HKEY hKey);
+KeyId RootKeyId(HKEY hKey);  // for a predefined root
+
 // The calling thread's store and the key of a predefined root or open handle:
 // ERROR_INVALID_HANDLE for anything else.
-LONG ResolveHandle(HKEY hKey, Store*& store, BaseKey& base);
+[[nodiscard]] LONG ResolveHandle(HKEY hKey, Store*& store, BaseKey& base);
 
 // The key at a path below base, inside the caller's transaction.
-LONG WalkPath(Store& store, const BaseKey& base, std::string_view path, KeyRow& row);
+[[nodiscard]] LONG WalkPath(Store& store, const BaseKey& base, const KeyPath& path, KeyRow& row);
 
-// ERROR_BAD_PATHNAME or ERROR_INVALID_PARAMETER for a path the functions refuse.
-LONG CheckKeyPath(std::string_view path);
-
-// Walks a path from start, creating each missing key with the option and class given,
+// Walks a path from start, creating each missing key with the lifetime and class given,
 // as RegCreateKeyExA does, inside the caller's write transaction.
-LONG CreatePath(Store& store, KeyRow start, std::string_view path, bool makeVolatile, std::string_view keyClass,
-                KeyRow& row, bool& created);
+[[nodiscard]] LONG CreatePath(Store& store, KeyRow start, const KeyPath& path, KeyLifetime lifetime,
+                              std::string_view keyClass, KeyRow& row, bool& created);
 
 // False for a value name over the platform's limit.
 bool ValueNameFits(std::string_view name);

@@ -15,8 +15,6 @@
 #include "advapi/registry_store.h"
 
 #include <sqlite3.h>
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include <pthread.h>
 #include <sys/mman.h>
@@ -25,96 +23,22 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
-#include <algorithm>
-#include <atomic>
-#include <cstring>
-#include <iterator>
 #include <thread>
 
+#include "advapi/registry_statements.h"
 #include "system/system_state.h"
 
 namespace navo::win32::registry {
 
 namespace {
 
-// 1: keys and values. 2: the standard keys, stable, and the index of values in the order
-// they were first set.
-constexpr int kSchemaVersion = 2;
-constexpr size_t kBatchRows = 256;          // the most rows of an enumeration read at once
-constexpr size_t kBatchBytes = size_t(1) << 20;  // and their most bytes, beyond the first row
+constexpr size_t kBatchBytes = size_t(1) << 20;  // the most bytes of an enumeration's batch, beyond the first row
 constexpr int kBusyTimeoutMs = 30000;
-
-const char* const kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                                  "HKEY_CURRENT_CONFIG"};
-
-const char kSchema[] =
-    "CREATE TABLE keys("
-    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    " parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
-    " name BLOB NOT NULL,"
-    " fold BLOB NOT NULL,"
-    " class BLOB NOT NULL DEFAULT x'',"
-    " boot TEXT,"  // the boot id of a volatile key; NULL for a lasting one
-    " readonly INTEGER NOT NULL DEFAULT 0,"
-    " depth INTEGER NOT NULL,"
-    " written INTEGER NOT NULL DEFAULT 0,"
-    " UNIQUE(parent, fold));"
-    "CREATE INDEX keys_volatile ON keys(boot) WHERE boot IS NOT NULL;"
-    "CREATE TABLE vals("
-    " key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
-    " name BLOB NOT NULL,"
-    " fold BLOB NOT NULL,"
-    " type INTEGER NOT NULL,"
-    " data BLOB NOT NULL,"
-    " UNIQUE(key, fold));";
-
-// What version 2 adds to a store of version 1.
-const char kSchemaVersion2[] = "CREATE INDEX IF NOT EXISTS vals_order ON vals(key);";
-
-// Statements by number, prepared once per connection.
-const char* const kStatementText[] = {
-    /* kBegin */ "BEGIN",
-    /* kBeginImmediate */ "BEGIN IMMEDIATE",
-    /* kCommit */ "COMMIT",
-    /* kRollback */ "ROLLBACK",
-    /* kLookupChild */ "SELECT id, boot, readonly, depth FROM keys WHERE parent = ?1 AND fold = ?2",
-    /* kLoadKey */ "SELECT boot, readonly, depth FROM keys WHERE id = ?1",
-    /* kDeleteKey */ "DELETE FROM keys WHERE id = ?1",
-    /* kInsertKey */
-    "INSERT INTO keys(parent, name, fold, class, boot, depth, written) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)",
-    /* kTouch */ "UPDATE keys SET written = ?2 WHERE id = ?1",
-    /* kSetReadOnly */ "UPDATE keys SET readonly = ?2 WHERE id = ?1",
-    /* kTreeHasReadOnly */
-    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): one statement on two lines
-    "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL SELECT keys.id FROM keys JOIN tree ON keys.parent = tree.id)"
-    " SELECT EXISTS(SELECT 1 FROM keys WHERE readonly <> 0 AND id IN tree)",
-    /* kSubKeysAt */
-    "SELECT name, class, written, fold FROM keys WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)"
-    " ORDER BY fold LIMIT ?4 OFFSET ?3",
-    /* kSubKeysAfter */
-    "SELECT name, class, written, fold FROM keys WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)"
-    " AND fold > ?3 ORDER BY fold LIMIT ?4",
-    /* kSubKeyStats */
-    "SELECT count(*), ifnull(max(length(name)), 0), ifnull(max(length(class)), 0) FROM keys"
-    " WHERE parent = ?1 AND (boot IS NULL OR boot = ?2)",
-    /* kKeyClass */ "SELECT class, written FROM keys WHERE id = ?1",
-    /* kValueStats */
-    "SELECT count(*), ifnull(max(length(name)), 0), ifnull(max(length(data)), 0) FROM vals WHERE key = ?1",
-    /* kGetValue */ "SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2",
-    /* kSetValue */
-    "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
-    " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
-    /* kDeleteValue */ "DELETE FROM vals WHERE key = ?1 AND fold = ?2",
-    /* kValuesAt */ "SELECT name, data, type, rowid FROM vals WHERE key = ?1 ORDER BY rowid LIMIT ?3 OFFSET ?2",
-    /* kValuesAfter */
-    "SELECT name, data, type, rowid FROM vals WHERE key = ?1 AND rowid > ?2 ORDER BY rowid LIMIT ?3",
-    /* kHasStale */ "SELECT EXISTS(SELECT 1 FROM keys WHERE boot IS NOT NULL AND boot <> ?1)",
-    /* kPurgeStale */ "DELETE FROM keys WHERE boot IS NOT NULL AND boot <> ?1",
-};
 
 std::string ReadKernelBootId() {
     std::string id;
@@ -129,33 +53,6 @@ std::string ReadKernelBootId() {
     if (id.empty()) id = "unknown";
     return id;
 }
-
-void BindText(sqlite3_stmt* s, int index, std::string_view text) {
-    sqlite3_bind_blob(s, index, text.empty() ? "" : text.data(), int(text.size()), SQLITE_TRANSIENT);
-}
-
-std::string_view ColumnBytes(sqlite3_stmt* s, int column) {
-    const void* p = sqlite3_column_blob(s, column);
-    int n = sqlite3_column_bytes(s, column);
-    return p ? std::string_view(static_cast<const char*>(p), size_t(n)) : std::string_view();
-}
-
-// Resets a statement when it goes out of scope, so that no read lock outlives a call.
-class Reset {
-public:
-    explicit Reset(sqlite3_stmt* s) : s_(s) {}
-    ~Reset() {
-        if (s_) {
-            sqlite3_reset(s_);
-            sqlite3_clear_bindings(s_);
-        }
-    }
-    Reset(const Reset&) = delete;
-    Reset& operator=(const Reset&) = delete;
-
-private:
-    sqlite3_stmt* s_;
-};
 
 // The process id, kept up to date across fork by an atfork handler: getpid is a system call,
 // and every registry call asks whether its connection was inherited from a parent.
@@ -177,136 +74,14 @@ struct ThreadStore {
 };
 thread_local ThreadStore t_store;
 
+// Where a file's directory is: "." for a bare name.
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
-
-enum Store::Statement : int {
-    kBegin,
-    kBeginImmediate,
-    kCommit,
-    kRollback,
-    kLookupChild,
-    kLoadKey,
-    kDeleteKey,
-    kInsertKey,
-    kTouch,
-    kSetReadOnly,
-    kTreeHasReadOnly,
-    kSubKeysAt,
-    kSubKeysAfter,
-    kSubKeyStats,
-    kKeyClass,
-    kValueStats,
-    kGetValue,
-    kSetValue,
-    kDeleteValue,
-    kValuesAt,
-    kValuesAfter,
-    kHasStale,
-    kPurgeStale,
-    kStatementCount
-};
-
-// The keys a real system always has, taken from what a new Wine prefix holds below these
-// roots, in the platform's spelling. A key's parent comes before it. HKEY_CLASSES_ROOT is
-// a tree of its own in this store (it does not merge the two Software\Classes keys), so
-// it has none.
-const Store::StandardKey Store::kStandardKeys[] = {
-    {kCurrentUserId, "AppEvents"},
-    {kCurrentUserId, "Console"},
-    {kCurrentUserId, "Control Panel"},
-    {kCurrentUserId, "Control Panel\\Desktop"},
-    {kCurrentUserId, "Control Panel\\International"},
-    {kCurrentUserId, "Control Panel\\Keyboard"},
-    {kCurrentUserId, "Control Panel\\Mouse"},
-    {kCurrentUserId, "Environment"},
-    {kCurrentUserId, "Keyboard Layout"},
-    {kCurrentUserId, "Software"},
-    {kCurrentUserId, "Software\\Classes"},
-    {kCurrentUserId, "Software\\Microsoft"},
-    {kCurrentUserId, "Software\\Microsoft\\Windows"},
-    {kCurrentUserId, "Software\\Microsoft\\Windows\\CurrentVersion"},
-    {kCurrentUserId, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-    {kCurrentUserId, "Software\\Microsoft\\Windows NT"},
-    {kCurrentUserId, "Software\\Microsoft\\Windows NT\\CurrentVersion"},
-    {kLocalMachineId, "HARDWARE"},
-    {kLocalMachineId, "HARDWARE\\DESCRIPTION"},
-    {kLocalMachineId, "HARDWARE\\DESCRIPTION\\System"},
-    {kLocalMachineId, "SOFTWARE"},
-    {kLocalMachineId, "SOFTWARE\\Classes"},
-    {kLocalMachineId, "SOFTWARE\\Clients"},
-    {kLocalMachineId, "SOFTWARE\\Microsoft"},
-    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows"},
-    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"},
-    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
-    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows NT"},
-    {kLocalMachineId, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion"},
-    {kLocalMachineId, "SOFTWARE\\Policies"},
-    {kLocalMachineId, "SYSTEM"},
-    {kLocalMachineId, "SYSTEM\\CurrentControlSet"},
-    {kLocalMachineId, "SYSTEM\\CurrentControlSet\\Control"},
-    {kLocalMachineId, "SYSTEM\\CurrentControlSet\\Enum"},
-    {kLocalMachineId, "SYSTEM\\CurrentControlSet\\Services"},
-    {kUsersId, ".DEFAULT"},
-    {kUsersId, ".DEFAULT\\Software"},
-    {kCurrentConfigId, "Software"},
-    {kCurrentConfigId, "System"},
-};
-const size_t Store::kStandardKeyCount = std::size(Store::kStandardKeys);
-
-const char* RootName(KeyId id) {
-    if (id < kFirstRootId || id > kLastRootId) return nullptr;
-    return kRootNames[id - kFirstRootId];
-}
-
-void FoldName(std::string_view name, std::string& folded) {
-    folded.clear();
-    folded.reserve(name.size());
-    const auto* s = reinterpret_cast<const uint8_t*>(name.data());
-    const int32_t length = int32_t(name.size());
-    int32_t i = 0;
-    while (i < length) {
-        uint8_t byte = s[i];
-        if (byte < 0x80) {
-            folded.push_back(byte >= 'a' && byte <= 'z' ? char(byte - 'a' + 'A') : char(byte));
-            ++i;
-            continue;
-        }
-        int32_t start = i;
-        UChar32 c;
-        U8_NEXT(s, i, length, c);
-        if (c < 0) {
-            folded.append(name.substr(size_t(start), size_t(i - start)));
-            continue;
-        }
-        UChar32 upper = u_toupper(c);
-        uint8_t out[4];
-        int32_t n = 0;
-        UBool error = false;
-        U8_APPEND(out, n, 4, upper, error);
-        if (error) folded.append(name.substr(size_t(start), size_t(i - start)));
-        else folded.append(reinterpret_cast<const char*>(out), size_t(n));
-    }
-}
-
-size_t NameCharacters(std::string_view name) {
-    const auto* s = reinterpret_cast<const uint8_t*>(name.data());
-    const int32_t length = int32_t(name.size());
-    size_t count = 0;
-    int32_t i = 0;
-    while (i < length) {
-        if (s[i] < 0x80) {
-            ++count;
-            ++i;
-            continue;
-        }
-        int32_t start = i;
-        UChar32 c;
-        U8_NEXT(s, i, length, c);
-        if (c < 0) count += size_t(i - start);
-        else count += c >= 0x10000 ? 2 : 1;
-    }
-    return count;
-}
 
 LONG StoreError(int result, int systemErrno) {
     switch (result & 0xFF) {
@@ -369,86 +144,12 @@ Store::~Store() {
     if (counter_) munmap(const_cast<uint64_t*>(counter_), sizeof(uint64_t));
 }
 
-LONG Store::OpenCounter() {
-    // Next to the database file itself, so that every path to one database shares one
-    // counter; never through a link, only a regular file of the user's own.
-    std::string file = realPath_ + "-seq";
-    int fd = writable_ ? OpenPrivateFile(file, O_RDWR | O_CREAT)
-                       : open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        // Without one a store that may only be read keeps no results (the caches check
-        // the counter); a writer must have one, or other processes would keep stale ones.
-        return writable_ ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
-    }
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok && st.st_size < off_t(sizeof(uint64_t))) ok = writable_ && ftruncate(fd, sizeof(uint64_t)) == 0;
-    void* map = ok ? mmap(nullptr, sizeof(uint64_t), writable_ ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, fd, 0)
-                   : MAP_FAILED;
-    close(fd);
-    if (map != MAP_FAILED) counter_ = static_cast<volatile uint64_t*>(map);
-    return counter_ || !writable_ ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-}
-
-void Store::MoveCounter(bool starting) {
-    if (!counter_ || !writable_) return;
-    uint64_t* word = const_cast<uint64_t*>(counter_);
-    if (starting) {
-        // Odd: a write is under way. An odd counter already is a writer that died; it is
-        // moved on all the same, so that no result cached under it survives.
-        uint64_t now = __atomic_load_n(word, __ATOMIC_SEQ_CST);
-        __atomic_fetch_add(word, (now & 1) ? 2 : 1, __ATOMIC_SEQ_CST);
-    } else {
-        __atomic_fetch_add(word, 1, __ATOMIC_SEQ_CST);
-    }
-}
-
-uint64_t Store::ChangeCount() const {
-    if (!counter_ || writing_) return 1;
-    return __atomic_load_n(const_cast<const uint64_t*>(counter_), __ATOMIC_SEQ_CST);
-}
-
-bool Store::PrepareCache(uint64_t count) {
-    if (count & 1) return false;
-    if (count != cachedAt_ || keyCache_.size() + valueCache_.size() > 4096) {
-        keyCache_.clear();
-        valueCache_.clear();
-        cachedAt_ = count;
-    }
-    return true;
-}
-
-std::unordered_map<std::string, KeyRow>* Store::KeyCache(uint64_t count) {
-    return PrepareCache(count) ? &keyCache_ : nullptr;
-}
-
-std::unordered_map<std::string, Store::CachedValue>* Store::ValueCache(uint64_t count) {
-    return PrepareCache(count) ? &valueCache_ : nullptr;
-}
-
-sqlite3_stmt* Store::Prepare(Statement which) {
-    static_assert(std::size(kStatementText) == size_t(kStatementCount), "one text per statement");
-    static_assert(sizeof statements_ / sizeof statements_[0] >= size_t(kStatementCount), "room for every statement");
-    sqlite3_stmt*& s = statements_[which];
-    if (!s) sqlite3_prepare_v3(db_, kStatementText[which], -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr);
-    return s;
-}
+Query Store::Sql(Statement which) { return Query(db_, statements_[size_t(which)], which); }
 
 LONG Store::Exec(const char* sql) {
     int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
     return StoreError(rc, sqlite3_system_errno(db_));
 }
-
-namespace {
-
-// Where a file's directory is: "." for a bare name.
-std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
 
 LONG Store::PrepareFiles() {
     // The files beside the database are never links: one planted there would make every
@@ -568,122 +269,17 @@ LONG Store::Open(const std::string& path) {
     return retrying([this] { return PurgeStaleVolatileKeys(); });
 }
 
-LONG Store::CreateSchema() {
-    auto version = [this](int& value, int& tables) -> LONG {
-        sqlite3_stmt* s = nullptr;
-        int rc = sqlite3_prepare_v2(db_, "SELECT (SELECT user_version FROM pragma_user_version),"
-                                    " (SELECT count(*) FROM sqlite_master)", -1, &s, nullptr);
-        if (rc == SQLITE_OK) rc = sqlite3_step(s);
-        if (rc == SQLITE_ROW) {
-            value = sqlite3_column_int(s, 0);
-            tables = sqlite3_column_int(s, 1);
-        }
-        sqlite3_finalize(s);
-        return rc == SQLITE_ROW ? ERROR_SUCCESS : StoreError(rc, sqlite3_system_errno(db_));
-    };
-    int current = 0, tables = 0;
-    if (LONG error = version(current, tables)) return error;
-    if (current == kSchemaVersion) return ERROR_SUCCESS;
-    // Any other file that SQLite can read is not a store of this layer; it is left alone.
-    if ((current == 0 && tables != 0) || current > kSchemaVersion) return ERROR_REGISTRY_CORRUPT;
-    // A store of version 1 that may not be written is read as it is.
-    if (!writable_) return current == 1 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
-    if (LONG error = Begin(true)) return error;
-    // Another process may have made or repaired it while this one waited for the lock.
-    LONG error = version(current, tables);
-    if (!error && current == 0 && tables == 0) {
-        error = Exec(kSchema);
-        for (KeyId id = kFirstRootId; !error && id <= kLastRootId; ++id) {
-            char sql[200];
-            std::string fold;
-            FoldName(RootName(id), fold);
-            snprintf(sql, sizeof sql, "INSERT INTO keys(id, parent, name, fold, depth) VALUES(%lld, NULL, '%s', '%s', 0)",
-                     static_cast<long long>(id), RootName(id), fold.c_str());
-            error = Exec(sql);
-        }
-        current = 1;
-    }
-    // Version 1 to 2, once: the index, and the standard keys, added where missing and made
-    // stable where an earlier version created them volatile. Their values and sub-keys
-    // stay as they are, volatile sub-keys included.
-    if (!error && current == 1) {
-        error = Exec(kSchemaVersion2);
-        if (!error) error = EnsureStandardKeys();
-        if (!error) error = Exec("PRAGMA user_version = 2");
-    } else if (!error && current != kSchemaVersion) {
-        error = ERROR_REGISTRY_CORRUPT;
-    }
-    if (error) {
-        Rollback();
-        return error;
-    }
-    return Commit();
-}
-
-LONG Store::EnsureStandardKeys() {
-    // Volatile keys of an earlier system start are gone: purged first, so that none of
-    // them is made stable again.
-    {
-        sqlite3_stmt* purge = Prepare(kPurgeStale);
-        if (!purge) return StoreError(sqlite3_errcode(db_));
-        Reset reset(purge);
-        BindText(purge, 1, boot_);
-        int rc = sqlite3_step(purge);
-        if (rc != SQLITE_DONE) return StoreError(rc, sqlite3_system_errno(db_));
-    }
-    sqlite3_stmt* stable = nullptr;
-    int rc = sqlite3_prepare_v2(db_, "UPDATE keys SET boot = NULL WHERE id = ?1", -1, &stable, nullptr);
-    if (rc != SQLITE_OK) return StoreError(rc, sqlite3_system_errno(db_));
-    LONG error = ERROR_SUCCESS;
-    for (const StandardKey& key : kStandardKeys) {
-        KeyRow row{key.root, false, false, 0};
-        std::string_view path(key.path);
-        while (!error && !path.empty()) {
-            size_t slash = path.find('\\');
-            std::string_view name = path.substr(0, slash);
-            path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-            KeyRow child;
-            error = LookupChild(row.id, name, child);
-            if (error == ERROR_FILE_NOT_FOUND) {
-                error = InsertChild(row, name, false, "", child);
-            } else if (!error && child.isVolatile) {
-                sqlite3_reset(stable);
-                sqlite3_bind_int64(stable, 1, child.id);
-                rc = sqlite3_step(stable);
-                if (rc != SQLITE_DONE) error = StoreError(rc, sqlite3_system_errno(db_));
-                child.isVolatile = false;
-            }
-            row = child;
-        }
-        if (error) break;
-    }
-    sqlite3_finalize(stable);
-    return error;
-}
-
 LONG Store::PurgeStaleVolatileKeys() {
-    sqlite3_stmt* s = Prepare(kHasStale);
-    if (!s) return StoreError(sqlite3_errcode(db_));
     bool stale = false;
     {
-        Reset reset(s);
-        BindText(s, 1, boot_);
-        int rc = sqlite3_step(s);
-        if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-        stale = sqlite3_column_int(s, 0) != 0;
+        Query q = Sql(Statement::kHasStale);
+        if (LONG error = q.Bind(1, boot_).Next(ERROR_REGISTRY_CORRUPT)) return error;
+        stale = q.Int(0) != 0;
     }
     // A store that may not be written keeps them; lookups skip them all the same.
     if (!stale || !writable_) return ERROR_SUCCESS;
-    if (LONG error = Begin(true)) return error;
-    sqlite3_stmt* purge = Prepare(kPurgeStale);
-    int rc = SQLITE_ERROR;
-    if (purge) {
-        Reset reset(purge);
-        BindText(purge, 1, boot_);
-        rc = sqlite3_step(purge);
-    }
-    if (rc != SQLITE_DONE) {
-        LONG error = StoreError(rc, sqlite3_system_errno(db_));
+    if (LONG error = Begin(Transaction::kWrite)) return error;
+    if (LONG error = Sql(Statement::kPurgeStale).Bind(1, boot_).Run()) {
         Rollback();
         return error;
     }
@@ -703,12 +299,9 @@ LONG Store::RefreshBoot() {
 
 bool Store::InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
-LONG Store::Begin(bool write) {
-    sqlite3_stmt* s = Prepare(write ? kBeginImmediate : kBegin);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_DONE) return StoreError(rc, sqlite3_system_errno(db_));
+LONG Store::Begin(Transaction mode) {
+    const bool write = mode == Transaction::kWrite;
+    if (LONG error = Sql(write ? Statement::kBeginImmediate : Statement::kBegin).Run()) return error;
     if (write) {
         writing_ = true;
         MoveCounter(true);
@@ -717,106 +310,80 @@ LONG Store::Begin(bool write) {
 }
 
 LONG Store::Commit() {
-    sqlite3_stmt* s = Prepare(kCommit);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    int rc;
-    {
-        Reset reset(s);
-        rc = sqlite3_step(s);
+    if (LONG error = Sql(Statement::kCommit).Run()) {
+        Rollback();
+        return error;
     }
-    if (rc == SQLITE_DONE) {
-        if (writing_) {
-            writing_ = false;
-            MoveCounter(false);
-        }
-        return ERROR_SUCCESS;
+    if (writing_) {
+        writing_ = false;
+        MoveCounter(false);
     }
-    LONG error = StoreError(rc, sqlite3_system_errno(db_));
-    Rollback();
-    return error;
+    return ERROR_SUCCESS;
 }
 
 void Store::Rollback() {
-    if (InTransaction()) {
-        if (sqlite3_stmt* s = Prepare(kRollback)) {
-            Reset reset(s);
-            sqlite3_step(s);
-        }
-    }
+    // Whatever becomes of the ROLLBACK, the transaction is over for this layer: SQLite
+    // rolls back a transaction whose ROLLBACK failed when the connection next steps.
+    if (InTransaction()) (void)Sql(Statement::kRollback).Run();
     if (writing_) {
         writing_ = false;
         MoveCounter(false);
     }
 }
 
-LONG Store::LookupChild(KeyId parent, std::string_view name, KeyRow& row) {
-    sqlite3_stmt* s = Prepare(kLookupChild);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    FoldName(name, fold_);
-    sqlite3_bind_int64(s, 1, parent);
-    BindText(s, 2, fold_);
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
-    if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-    if (sqlite3_column_type(s, 1) != SQLITE_NULL && ColumnBytes(s, 1) != boot_) return ERROR_FILE_NOT_FOUND;
-    row.id = sqlite3_column_int64(s, 0);
-    row.isVolatile = sqlite3_column_type(s, 1) != SQLITE_NULL;
-    row.readOnly = sqlite3_column_int(s, 2) != 0;
-    row.depth = sqlite3_column_int(s, 3);
+namespace {
+
+// A key row's volatility and marks from columns boot, readonly and depth, starting at
+// `first`; false when the key is volatile from another system start, so is gone.
+bool ReadKeyRow(const Query& q, int first, const std::string& boot, KeyRow& row) {
+    if (!q.IsNull(first) && q.Bytes(first) != boot) return false;
+    row.isVolatile = !q.IsNull(first);
+    row.readOnly = q.Int(first + 1) != 0;
+    row.depth = q.Int(first + 2);
+    return true;
+}
+
+}  // namespace
+
+LONG Store::LookupChild(KeyId parent, std::string_view fold, KeyRow& row) {
+    Query q = Sql(Statement::kLookupChild);
+    if (LONG error = q.Bind(1, parent).Bind(2, fold).Next(ERROR_FILE_NOT_FOUND)) return error;
+    KeyRow found;
+    found.id = q.Int64(0);
+    if (!ReadKeyRow(q, 1, boot_, found)) return ERROR_FILE_NOT_FOUND;
+    row = found;
     return ERROR_SUCCESS;
 }
 
 LONG Store::LoadKey(KeyId id, KeyRow& row) {
-    sqlite3_stmt* s = Prepare(kLoadKey);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
-    if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-    if (sqlite3_column_type(s, 0) != SQLITE_NULL && ColumnBytes(s, 0) != boot_) return ERROR_KEY_DELETED;
-    row.id = id;
-    row.isVolatile = sqlite3_column_type(s, 0) != SQLITE_NULL;
-    row.readOnly = sqlite3_column_int(s, 1) != 0;
-    row.depth = sqlite3_column_int(s, 2);
+    Query q = Sql(Statement::kLoadKey);
+    if (LONG error = q.Bind(1, id).Next(ERROR_KEY_DELETED)) return error;
+    KeyRow found;
+    found.id = id;
+    if (!ReadKeyRow(q, 0, boot_, found)) return ERROR_KEY_DELETED;
+    row = found;
     return ERROR_SUCCESS;
 }
 
-LONG Store::InsertChild(const KeyRow& parent, std::string_view name, bool isVolatile, std::string_view keyClass,
+LONG Store::InsertChild(const KeyRow& parent, Name name, KeyLifetime lifetime, std::string_view keyClass,
                         KeyRow& row) {
     // A row of the same name may remain from an earlier system start, when the store could
     // not be written at the time; it is gone and makes way.
+    KeyId stale = 0;
     {
-        sqlite3_stmt* s = Prepare(kLookupChild);
-        if (!s) return StoreError(sqlite3_errcode(db_));
-        Reset reset(s);
-        FoldName(name, fold_);
-        sqlite3_bind_int64(s, 1, parent.id);
-        BindText(s, 2, fold_);
-        int rc = sqlite3_step(s);
-        if (rc == SQLITE_ROW) {
-            KeyId stale = sqlite3_column_int64(s, 0);
-            sqlite3_reset(s);
-            if (LONG error = DeleteTree(stale)) return error;
-        } else if (rc != SQLITE_DONE) {
-            return StoreError(rc, sqlite3_system_errno(db_));
-        }
+        Query q = Sql(Statement::kLookupChild);
+        LONG error = q.Bind(1, parent.id).Bind(2, name.fold).Next(ERROR_FILE_NOT_FOUND);
+        if (error == ERROR_SUCCESS) stale = q.Int64(0);
+        else if (error != ERROR_FILE_NOT_FOUND) return error;
     }
-    sqlite3_stmt* s = Prepare(kInsertKey);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    FoldName(name, fold_);
-    sqlite3_bind_int64(s, 1, parent.id);
-    BindText(s, 2, name);
-    BindText(s, 3, fold_);
-    BindText(s, 4, keyClass);
-    if (isVolatile) BindText(s, 5, boot_);
-    else sqlite3_bind_null(s, 5);
-    sqlite3_bind_int(s, 6, parent.depth + 1);
-    sqlite3_bind_int64(s, 7, FileTimeNow());
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_DONE) return StoreError(rc, sqlite3_system_errno(db_));
+    if (stale)
+        if (LONG error = DeleteTree(stale)) return error;
+    const bool isVolatile = lifetime == KeyLifetime::kVolatile;
+    Query q = Sql(Statement::kInsertKey);
+    q.Bind(1, parent.id).Bind(2, name.text).Bind(3, name.fold).Bind(4, keyClass);
+    if (isVolatile) q.Bind(5, boot_);
+    else q.BindNull(5);
+    if (LONG error = q.Bind(6, int64_t(parent.depth) + 1).Bind(7, FileTimeNow()).Run()) return error;
     row.id = sqlite3_last_insert_rowid(db_);
     row.isVolatile = isVolatile;
     row.readOnly = false;
@@ -825,223 +392,102 @@ LONG Store::InsertChild(const KeyRow& parent, std::string_view name, bool isVola
 }
 
 LONG Store::Touch(KeyId id) {
-    sqlite3_stmt* s = Prepare(kTouch);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
-    sqlite3_bind_int64(s, 2, FileTimeNow());
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_DONE) return StoreError(rc, sqlite3_system_errno(db_));
-    return sqlite3_changes(db_) == 0 ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+    Query q = Sql(Statement::kTouch);
+    if (LONG error = q.Bind(1, id).Bind(2, FileTimeNow()).Run()) return error;
+    return q.Changes() == 0 ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
 LONG Store::SetReadOnly(KeyId id, bool readOnly) {
-    sqlite3_stmt* s = Prepare(kSetReadOnly);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
-    sqlite3_bind_int(s, 2, readOnly ? 1 : 0);
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_DONE) return StoreError(rc, sqlite3_system_errno(db_));
-    return sqlite3_changes(db_) == 0 ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+    Query q = Sql(Statement::kSetReadOnly);
+    if (LONG error = q.Bind(1, id).Bind(2, int64_t(readOnly ? 1 : 0)).Run()) return error;
+    return q.Changes() == 0 ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
 LONG Store::DeleteTree(KeyId id) {
     {
-        sqlite3_stmt* s = Prepare(kTreeHasReadOnly);
-        if (!s) return StoreError(sqlite3_errcode(db_));
-        Reset reset(s);
-        sqlite3_bind_int64(s, 1, id);
-        int rc = sqlite3_step(s);
-        if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-        if (sqlite3_column_int(s, 0) != 0) return ERROR_ACCESS_DENIED;
+        Query q = Sql(Statement::kTreeHasReadOnly);
+        if (LONG error = q.Bind(1, id).Next(ERROR_REGISTRY_CORRUPT)) return error;
+        if (q.Int(0) != 0) return ERROR_ACCESS_DENIED;
     }
-    sqlite3_stmt* s = Prepare(kDeleteKey);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
-    int rc = sqlite3_step(s);
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : StoreError(rc, sqlite3_system_errno(db_));
+    return Sql(Statement::kDeleteKey).Bind(1, id).Run();
 }
 
-LONG Store::ReadRows(bool values, KeyId id, DWORD index, const Row* after, size_t want, Cursor& batch) {
-    sqlite3_stmt* s = Prepare(values ? (after ? kValuesAfter : kValuesAt) : (after ? kSubKeysAfter : kSubKeysAt));
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
+LONG Store::ReadRows(Listing listing, KeyId id, DWORD index, const Row* after, size_t want, Cursor& batch) {
+    const bool values = listing == Listing::kValues;
+    Query q = Sql(values ? (after ? Statement::kValuesAfter : Statement::kValuesAt)
+                         : (after ? Statement::kSubKeysAfter : Statement::kSubKeysAt));
+    q.Bind(1, id);
     if (values) {
-        sqlite3_bind_int64(s, 2, after ? after->order : int64_t(index));
-        sqlite3_bind_int64(s, 3, int64_t(want));
+        q.Bind(2, after ? after->order : int64_t(index)).Bind(3, int64_t(want));
     } else {
-        BindText(s, 2, boot_);
-        if (after) BindText(s, 3, after->fold);
-        else sqlite3_bind_int64(s, 3, int64_t(index));
-        sqlite3_bind_int64(s, 4, int64_t(want));
+        q.Bind(2, boot_);
+        if (after) q.Bind(3, after->fold);
+        else q.Bind(3, int64_t(index));
+        q.Bind(4, int64_t(want));
     }
     batch.rows.clear();
     batch.end = false;
     size_t bytes = 0;
+    constexpr LONG kEnd = ERROR_NO_MORE_ITEMS;
     for (;;) {
-        int rc = sqlite3_step(s);
-        if (rc == SQLITE_DONE) {
+        if (LONG error = q.Next(kEnd)) {
+            if (error != kEnd) return error;
             batch.end = true;
             return ERROR_SUCCESS;
         }
-        if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
         Row& row = batch.rows.emplace_back();
-        row.name.assign(ColumnBytes(s, 0));
-        row.extra.assign(ColumnBytes(s, 1));
-        row.number = sqlite3_column_int64(s, 2);
-        if (values) row.order = sqlite3_column_int64(s, 3);
-        else row.fold.assign(ColumnBytes(s, 3));
+        row.name.assign(q.Bytes(0));
+        row.extra.assign(q.Bytes(1));
+        row.number = q.Int64(2);
+        if (values) row.order = q.Int64(3);
+        else row.fold.assign(q.Bytes(3));
         bytes += row.name.size() + row.extra.size() + row.fold.size();
         // Large values are not gathered by the megabyte: the batch ends early.
         if (batch.rows.size() == want || bytes > kBatchBytes) return ERROR_SUCCESS;
     }
 }
 
-bool Store::CursorHolds(KeyId id, DWORD index, bool values) {
-    auto it = cursors_.find(uint64_t(id) * 2 + (values ? 1 : 0));
-    if (it == cursors_.end()) return false;
-    const Cursor& c = it->second;
-    const uint64_t count = ChangeCount();
-    if ((count & 1) || c.count != count || c.key != id || c.rows.empty() || index < c.first) return false;
-    return index - c.first < c.rows.size() || (c.end && index - c.first >= c.rows.size());
-}
-
-LONG Store::RowAt(bool values, KeyId id, DWORD index, const Row*& row, Row& single) {
-    const uint64_t count = ChangeCount();
-    Cursor batch;
-    if (count & 1) {
-        // Nothing may be kept: the one row alone.
-        if (LONG error = ReadRows(values, id, index, nullptr, 1, batch)) return error;
-        if (batch.rows.empty()) return ERROR_NO_MORE_ITEMS;
-        single = std::move(batch.rows.front());
-        row = &single;
-        return ERROR_SUCCESS;
-    }
-    const uint64_t token = uint64_t(id) * 2 + (values ? 1 : 0);
-    if (cursors_.size() > 64 && !cursors_.count(token)) cursors_.clear();
-    Cursor& c = cursors_[token];
-    if (c.count != count || c.key != id) c = Cursor{count, id, 0, false, {}};
-    if (!c.rows.empty() && index >= c.first) {
-        if (index - c.first < c.rows.size()) {
-            row = &c.rows[index - c.first];
-            return ERROR_SUCCESS;
-        }
-        if (c.end) return ERROR_NO_MORE_ITEMS;
-    }
-    // The next batch after the last row read, twice as long as that one; or, for an index
-    // out of order, that row alone.
-    const bool follows = !c.rows.empty() && index == c.first + c.rows.size();
-    const size_t want = follows ? std::min(c.rows.size() * 2, kBatchRows) : 1;
-    if (LONG error = ReadRows(values, id, index, follows ? &c.rows.back() : nullptr, want, batch)) return error;
-    c.first = index;
-    c.rows = std::move(batch.rows);
-    c.end = batch.end;
-    // Written meanwhile: the rows answer this call and are not kept.
-    if (ChangeCount() != count) c.count = 1;
-    if (c.rows.empty()) return ERROR_NO_MORE_ITEMS;
-    row = &c.rows.front();
-    return ERROR_SUCCESS;
-}
-
-LONG Store::SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written) {
-    const Row* row = nullptr;
-    Row single;
-    if (LONG error = RowAt(false, id, index, row, single)) return error;
-    name = row->name;
-    keyClass = row->extra;
-    written = row->number;
-    return ERROR_SUCCESS;
-}
-
 LONG Store::QueryKeyInfo(KeyId id, KeyInfo& info) {
-    sqlite3_stmt* s = Prepare(kKeyClass);
-    if (!s) return StoreError(sqlite3_errcode(db_));
     {
-        Reset reset(s);
-        sqlite3_bind_int64(s, 1, id);
-        int rc = sqlite3_step(s);
-        if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
-        if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-        info.keyClass.assign(ColumnBytes(s, 0));
-        info.written = sqlite3_column_int64(s, 1);
+        Query q = Sql(Statement::kKeyClass);
+        if (LONG error = q.Bind(1, id).Next(ERROR_KEY_DELETED)) return error;
+        info.keyClass.assign(q.Bytes(0));
+        info.written = q.Int64(1);
     }
-    s = Prepare(kSubKeyStats);
-    if (!s) return StoreError(sqlite3_errcode(db_));
     {
-        Reset reset(s);
-        sqlite3_bind_int64(s, 1, id);
-        BindText(s, 2, boot_);
-        int rc = sqlite3_step(s);
-        if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-        info.subKeys = DWORD(sqlite3_column_int64(s, 0));
-        info.maxSubKeyLength = DWORD(sqlite3_column_int64(s, 1));
-        info.maxClassLength = DWORD(sqlite3_column_int64(s, 2));
+        Query q = Sql(Statement::kSubKeyStats);
+        if (LONG error = q.Bind(1, id).Bind(2, boot_).Next(ERROR_REGISTRY_CORRUPT)) return error;
+        info.subKeys = DWORD(q.Int64(0));
+        info.maxSubKeyLength = DWORD(q.Int64(1));
+        info.maxClassLength = DWORD(q.Int64(2));
     }
-    s = Prepare(kValueStats);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    sqlite3_bind_int64(s, 1, id);
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-    info.values = DWORD(sqlite3_column_int64(s, 0));
-    info.maxValueNameLength = DWORD(sqlite3_column_int64(s, 1));
-    info.maxValueLength = DWORD(sqlite3_column_int64(s, 2));
+    Query q = Sql(Statement::kValueStats);
+    if (LONG error = q.Bind(1, id).Next(ERROR_REGISTRY_CORRUPT)) return error;
+    info.values = DWORD(q.Int64(0));
+    info.maxValueNameLength = DWORD(q.Int64(1));
+    info.maxValueLength = DWORD(q.Int64(2));
     return ERROR_SUCCESS;
 }
 
-LONG Store::GetValue(KeyId id, std::string_view name, DWORD& type, std::string* data) {
-    sqlite3_stmt* s = Prepare(kGetValue);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    FoldName(name, fold_);
-    sqlite3_bind_int64(s, 1, id);
-    BindText(s, 2, fold_);
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) return ERROR_FILE_NOT_FOUND;
-    if (rc != SQLITE_ROW) return StoreError(rc, sqlite3_system_errno(db_));
-    type = DWORD(sqlite3_column_int64(s, 0));
-    if (data) data->assign(ColumnBytes(s, 1));
+LONG Store::GetValue(KeyId id, std::string_view fold, DWORD& type, std::string* data) {
+    Query q = Sql(Statement::kGetValue);
+    if (LONG error = q.Bind(1, id).Bind(2, fold).Next(ERROR_FILE_NOT_FOUND)) return error;
+    type = DWORD(q.Int64(0));
+    if (data) data->assign(q.Bytes(1));
     return ERROR_SUCCESS;
 }
 
-LONG Store::SetValue(KeyId id, std::string_view name, DWORD type, const void* data, size_t size) {
-    sqlite3_stmt* s = Prepare(kSetValue);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    FoldName(name, fold_);
-    sqlite3_bind_int64(s, 1, id);
-    BindText(s, 2, name);
-    BindText(s, 3, fold_);
-    sqlite3_bind_int64(s, 4, int64_t(type));
-    sqlite3_bind_blob64(s, 5, size ? data : "", sqlite3_uint64(size), SQLITE_STATIC);
-    int rc = sqlite3_step(s);
-    if (rc == SQLITE_CONSTRAINT_FOREIGNKEY) return ERROR_KEY_DELETED;
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : StoreError(rc, sqlite3_system_errno(db_));
+LONG Store::SetValue(KeyId id, Name name, DWORD type, const void* data, size_t size) {
+    Query q = Sql(Statement::kSetValue);
+    q.Bind(1, id).Bind(2, name.text).Bind(3, name.fold).Bind(4, int64_t(type)).BindBytes(5, data, size);
+    LONG error = q.Run();
+    return q.Code() == SQLITE_CONSTRAINT_FOREIGNKEY ? LONG(ERROR_KEY_DELETED) : error;
 }
 
-LONG Store::DeleteValue(KeyId id, std::string_view name) {
-    sqlite3_stmt* s = Prepare(kDeleteValue);
-    if (!s) return StoreError(sqlite3_errcode(db_));
-    Reset reset(s);
-    FoldName(name, fold_);
-    sqlite3_bind_int64(s, 1, id);
-    BindText(s, 2, fold_);
-    int rc = sqlite3_step(s);
-    if (rc != SQLITE_DONE) return StoreError(rc, sqlite3_system_errno(db_));
-    return sqlite3_changes(db_) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
-}
-
-LONG Store::ValueAt(KeyId id, DWORD index, std::string& name, DWORD& type, std::string& data) {
-    const Row* row = nullptr;
-    Row single;
-    if (LONG error = RowAt(true, id, index, row, single)) return error;
-    name = row->name;
-    data = row->extra;
-    type = DWORD(row->number);
-    return ERROR_SUCCESS;
+LONG Store::DeleteValue(KeyId id, std::string_view fold) {
+    Query q = Sql(Statement::kDeleteValue);
+    if (LONG error = q.Bind(1, id).Bind(2, fold).Run()) return error;
+    return q.Changes() == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
 Store* CurrentStore(LONG& error) {

@@ -23,6 +23,8 @@
 
 #include <sys/types.h>
 
+#include "advapi/registry_names.h"
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -49,17 +51,23 @@ struct KeyRow {
     int depth = 0;  // levels below its root; a root is 0
 };
 
-// The case-insensitive form of a name: each character of the UTF-8 text in simple upper
-// case, as the platform compares names; bytes that are not UTF-8 stay as they are.
-void FoldName(std::string_view name, std::string& folded);
-
-// A name's length as the platform counts it: UTF-16 code units (bytes that are not UTF-8
-// count one each).
-size_t NameCharacters(std::string_view name);
-
 // Maps an SQLite result to a Win32 code: corruption to ERROR_REGISTRY_CORRUPT, a store
 // that may not be written to ERROR_ACCESS_DENIED, I/O failures to ERROR_REGISTRY_IO_FAILED.
-LONG StoreError(int sqliteResult, int systemErrno = 0);
+[[nodiscard]] LONG StoreError(int sqliteResult, int systemErrno = 0);
+
+// How a transaction begins: deferred, for reads, or taking the write lock at once.
+enum class Transaction { kRead, kWrite };
+
+// Whether a key is made to last or to go with the system start that made it.
+enum class KeyLifetime { kStable, kVolatile };
+
+// Which list of a key an enumeration walks.
+enum class Listing { kSubKeys, kValues };
+
+// The statements of registry_statements.h, and the most a connection prepares.
+enum class Statement : int;
+class Query;
+constexpr size_t kMaxStatements = 32;
 
 class Store {
 public:
@@ -73,21 +81,26 @@ public:
 
     // BEGIN (deferred, for reads) or BEGIN IMMEDIATE (writes take the lock at once, so a
     // writer never fails on a snapshot that another writer made stale).
-    LONG Begin(bool write);
-    LONG Commit();
+    [[nodiscard]] LONG Begin(Transaction mode);
+    // Commits; a failed commit is rolled back.
+    [[nodiscard]] LONG Commit();
     void Rollback();
+    // Ends a read transaction. It changed nothing, so there is nothing to commit: it ends
+    // by ROLLBACK, which releases its snapshot whatever happens and has no failure to give.
+    void EndRead() { Rollback(); }
     bool InTransaction() const;
 
-    LONG LookupChild(KeyId parent, std::string_view name, KeyRow& row);
+    // The child of a key by its folded name.
+    [[nodiscard]] LONG LookupChild(KeyId parent, std::string_view fold, KeyRow& row);
     // The row of an existing key; ERROR_KEY_DELETED when it is gone.
-    LONG LoadKey(KeyId id, KeyRow& row);
-    LONG InsertChild(const KeyRow& parent, std::string_view name, bool isVolatile, std::string_view keyClass,
-                     KeyRow& row);
-    LONG Touch(KeyId id);  // last write time; ERROR_KEY_DELETED when the key is gone
-    LONG SetReadOnly(KeyId id, bool readOnly);
+    [[nodiscard]] LONG LoadKey(KeyId id, KeyRow& row);
+    [[nodiscard]] LONG InsertChild(const KeyRow& parent, Name name, KeyLifetime lifetime, std::string_view keyClass,
+                                   KeyRow& row);
+    [[nodiscard]] LONG Touch(KeyId id);  // last write time; ERROR_KEY_DELETED when the key is gone
+    [[nodiscard]] LONG SetReadOnly(KeyId id, bool readOnly);
     // Removes the key with everything below it; ERROR_ACCESS_DENIED, and nothing removed,
     // when a key of the tree is read-only.
-    LONG DeleteTree(KeyId id);
+    [[nodiscard]] LONG DeleteTree(KeyId id);
 
     // The sub-key at an index of the sorted list; ERROR_NO_MORE_ITEMS past the end.
     // Each key's enumeration has a cursor in the connection: rows are read in batches,
@@ -95,26 +108,27 @@ public:
     // still, so that walking the indexes in order costs O(1) a step (whether through one
     // handle or a new one for each index). While nothing may be kept (a write under way, a
     // store without a counter) the row is read on its own.
-    LONG SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written);
+    [[nodiscard]] LONG SubKeyAt(KeyId id, DWORD index, std::string& name, std::string& keyClass, int64_t& written);
     struct KeyInfo {
         std::string keyClass;
         DWORD subKeys = 0, maxSubKeyLength = 0, maxClassLength = 0;
         DWORD values = 0, maxValueNameLength = 0, maxValueLength = 0;
         int64_t written = 0;
     };
-    LONG QueryKeyInfo(KeyId id, KeyInfo& info);
+    [[nodiscard]] LONG QueryKeyInfo(KeyId id, KeyInfo& info);
 
-    // A value's type and, when data is not null, its bytes. ERROR_FILE_NOT_FOUND when absent.
-    LONG GetValue(KeyId id, std::string_view name, DWORD& type, std::string* data);
-    LONG SetValue(KeyId id, std::string_view name, DWORD type, const void* data, size_t size);
-    LONG DeleteValue(KeyId id, std::string_view name);
+    // A value's type and, when data is not null, its bytes, by its folded name.
+    // ERROR_FILE_NOT_FOUND when absent.
+    [[nodiscard]] LONG GetValue(KeyId id, std::string_view fold, DWORD& type, std::string* data);
+    [[nodiscard]] LONG SetValue(KeyId id, Name name, DWORD type, const void* data, size_t size);
+    [[nodiscard]] LONG DeleteValue(KeyId id, std::string_view fold);
     // The value at an index in the order values were first set; ERROR_NO_MORE_ITEMS past the
     // end. Through the key's cursor, as SubKeyAt.
-    LONG ValueAt(KeyId id, DWORD index, std::string& name, DWORD& type, std::string& data);
-    // Whether SubKeyAt (values false) or ValueAt can answer from the key's cursor without
-    // reading the store: the counter has not moved since the batch was read, in a
-    // transaction that found the key.
-    bool CursorHolds(KeyId id, DWORD index, bool values);
+    [[nodiscard]] LONG ValueAt(KeyId id, DWORD index, std::string& name, DWORD& type, std::string& data);
+    // Whether SubKeyAt or ValueAt can answer from the key's cursor without reading the
+    // store: the counter has not moved since the batch was read, in a transaction that
+    // found the key.
+    bool CursorHolds(KeyId id, DWORD index, Listing listing);
 
     // The standard keys every store holds, stable: each as its root's row and its path.
     struct StandardKey {
@@ -145,19 +159,19 @@ public:
 
 private:
     friend Store* CurrentStore(LONG& error);
-    enum Statement : int;
     Store() = default;
-    LONG Open(const std::string& path);
-    LONG PrepareFiles();
-    LONG CreateSchema();
-    LONG EnsureStandardKeys();
+    [[nodiscard]] LONG Open(const std::string& path);
+    [[nodiscard]] LONG PrepareFiles();
+    [[nodiscard]] LONG CreateSchema();
+    [[nodiscard]] LONG EnsureStandardKeys();
     // For a store opened as an unchanging snapshot (see Open): whether the files still are
     // as they were, so that the snapshot is current.
     bool SnapshotCurrent() const;
-    LONG PurgeStaleVolatileKeys();
-    LONG RefreshBoot();
-    sqlite3_stmt* Prepare(Statement which);
-    LONG Exec(const char* sql);
+    [[nodiscard]] LONG PurgeStaleVolatileKeys();
+    [[nodiscard]] LONG RefreshBoot();
+    // A run of one of the connection's statements, prepared on first use.
+    Query Sql(Statement which);
+    [[nodiscard]] LONG Exec(const char* sql);
 
     sqlite3* db_ = nullptr;
     std::string path_;
@@ -172,8 +186,7 @@ private:
     } stamp_;
     bool writable_ = false;
     int pid_ = 0;
-    sqlite3_stmt* statements_[32] = {};
-    std::string fold_;  // scratch for folded names
+    sqlite3_stmt* statements_[kMaxStatements] = {};
     bool writing_ = false;
     volatile uint64_t* counter_ = nullptr;  // in shared memory; null without the file
     uint64_t cachedAt_ = 1;
@@ -195,9 +208,9 @@ private:
         std::vector<Row> rows;
     };
     std::unordered_map<uint64_t, Cursor> cursors_;
-    LONG ReadRows(bool values, KeyId id, DWORD index, const Row* after, size_t want, Cursor& batch);
-    LONG RowAt(bool values, KeyId id, DWORD index, const Row*& row, Row& single);
-    LONG OpenCounter();
+    [[nodiscard]] LONG ReadRows(Listing listing, KeyId id, DWORD index, const Row* after, size_t want, Cursor& batch);
+    [[nodiscard]] LONG RowAt(Listing listing, KeyId id, DWORD index, const Row*& row, Row& single);
+    [[nodiscard]] LONG OpenCounter();
     void MoveCounter(bool starting);
     bool PrepareCache(uint64_t count);
 };

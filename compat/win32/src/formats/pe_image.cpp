@@ -1,7 +1,7 @@
 // Bounded reading of PE headers and the three-level resource directory.
 #include "formats/pe_image.h"
 
-#include <unicode/uchar.h>
+#include "formats/upper_case.h"
 
 #include <cstdio>
 #include <cstring>
@@ -145,7 +145,7 @@ ResourceKey ResourceKey::Name(std::u16string_view name) {
     ResourceKey key{false, 0, std::u16string(name)};
     // Simple per-unit case mapping, as the loader's upper-casing of resource names.
     for (char16_t& c : key.name)
-        if (c < 0xD800 || c > 0xDFFF) c = char16_t(u_toupper(c));
+        if (c < 0xD800 || c > 0xDFFF) c = char16_t(SimpleUpper(c));
     return key;
 }
 

@@ -2,6 +2,7 @@
 #include "formats/version_block.h"
 
 #include <unicode/uchar.h>
+#include "formats/upper_case.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,7 +31,7 @@ bool KeyEquals(ByteView block, const VersionNode& node, std::u16string_view key)
     for (size_t i = 0; i < key.size(); ++i) {
         UChar32 a = stored[i];
         UChar32 b = key[i];
-        if (a != b && u_foldCase(a, U_FOLD_CASE_DEFAULT) != u_foldCase(b, U_FOLD_CASE_DEFAULT)) return false;
+        if (a != b && SimpleFold(char32_t(a)) != SimpleFold(char32_t(b))) return false;
     }
     return true;
 }
