@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "kernel/modules.h"
+#include "image_module.h"
 
 namespace {
 
 constexpr DWORD kUntouched = 0xdeadbeef;
 
 HMODULE NamedFixture() {
-    static HMODULE module = navo::win32::RegisterImageModuleForTesting(
+    static HMODULE module = RegisterImageModuleForTesting(
         std::string(NAVOTOOLS_TEST_BINARY_DIR "/") + "named_resources.dll");
     return module;
 }
