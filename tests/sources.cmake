@@ -76,6 +76,8 @@ set(NAVOTOOLS_TEST_SOURCES_win32
   resources_test.cpp
   shell_link_test.cpp
   strings_test.cpp
+  upper_case_test.cpp
+  utf_test.cpp
   version_block_test.cpp
   x11_windows_test.cpp)
 

@@ -40,6 +40,8 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"
   "win32/resource_enumeration_test.cpp:the Linux layer's module table (modules.h)"
   "win32/shell_link_test.cpp:the Linux layer's link format and lnkinfo"
+  "win32/upper_case_test.cpp:the Linux layer's case tables and registry key paths, checked against ICU"
+  "win32/utf_test.cpp:the Linux layer's UTF converter (formats/utf.h)"
   "win32/version_block_test.cpp:the Linux layer's version block reader"
   "win32/x11_windows_test.cpp:X11 windows on a virtual display (Xvfb)")
 # Single tests left out on Windows, with the reason (gtest filter patterns).

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "mime.h"
+#include "system/file_read.h"
 
 namespace {
 
@@ -158,22 +159,22 @@ private:
     int fd_ = -1;
 };
 
-// Opens an attachment for reading. A FIFO or a device never blocks the open (O_NONBLOCK);
-// anything but a regular file is refused, and so is a file over the size limit.
+// Opens an attachment for reading as the Win32 layer opens files: a FIFO or a device never
+// blocks the open, anything but a regular file is refused, and so is a file over the size
+// limit.
 ULONG OpenAttachment(const char* path, Fd& out) {
     const std::string quoted = std::string("The attachment '") + path + "'";
-    Fd fd(open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st{};
+    Fd fd(navo::win32::OpenForReading(path, st));
     if (fd.Get() < 0) {
         int error = errno;
         if (error == ENOENT || error == ENOTDIR) return Fail(MAPI_E_ATTACHMENT_NOT_FOUND, quoted + " does not exist.");
         if (error == EMFILE || error == ENFILE)
             return Fail(MAPI_E_TOO_MANY_FILES, quoted + " cannot be opened: too many files are open.");
+        if (error == EISDIR || error == ENXIO)
+            return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, quoted + " is not a regular file.");
         return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, quoted + " cannot be opened: " + ErrnoText(error) + ".");
     }
-    struct stat st{};
-    if (fstat(fd.Get(), &st) != 0)
-        return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, quoted + " cannot be examined: " + ErrnoText(errno) + ".");
-    if (!S_ISREG(st.st_mode)) return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, quoted + " is not a regular file.");
     if (uint64_t(st.st_size) > navo::mail::kMaxAttachmentBytes)
         return Fail(MAPI_E_ATTACHMENT_OPEN_FAILURE, navo::mail::AttachmentTooLargeText(path));
     out = std::move(fd);

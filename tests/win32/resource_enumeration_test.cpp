@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "kernel/modules.h"
+#include "image_module.h"
 #include "test_constants.h"
 
 namespace {
 
 HMODULE NamedFixture() {
-    static HMODULE module = navo::win32::RegisterImageModuleForTesting(
+    static HMODULE module = RegisterImageModuleForTesting(
         std::string(NAVOTOOLS_TEST_BINARY_DIR "/") + "named_resources.dll");
     return module;
 }

@@ -22,7 +22,7 @@
 #include "test_constants.h"
 
 #if !defined(_WIN32)
-#include "kernel/modules.h"
+#include "image_module.h"
 #include "navo_module.h"
 #endif
 
@@ -43,7 +43,7 @@ HMODULE LoadFixture(const char* name) {
 #if defined(_WIN32)
     return LoadLibraryA(FixturePath(name).c_str());
 #else
-    return navo::win32::RegisterImageModuleForTesting(FixturePath(name));
+    return RegisterImageModuleForTesting(FixturePath(name));
 #endif
 }
 HMODULE Strings() {
@@ -393,10 +393,10 @@ TEST(ModuleNames, ImageModulesAnswerToTheirFileNameInAnyCase) {
 // The Linux layer's image reader.
 TEST(ModuleNames, FilesThatAreNotImagesAreRefused) {
     SetLastError(kUntouched);
-    EXPECT_EQ(navo::win32::RegisterImageModuleForTesting("/proc/self/exe"), nullptr);
+    EXPECT_EQ(RegisterImageModuleForTesting("/proc/self/exe"), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_BAD_EXE_FORMAT));
     SetLastError(kUntouched);
-    EXPECT_EQ(navo::win32::RegisterImageModuleForTesting(FixturePath("no_such_file.dll")), nullptr);
+    EXPECT_EQ(RegisterImageModuleForTesting(FixturePath("no_such_file.dll")), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
 }
 #endif

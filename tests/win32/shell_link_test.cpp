@@ -17,13 +17,12 @@
 
 #include "lnkinfo.h"
 #include "formats/shell_link_format.h"
+#include "formats/utf.h"
 
 namespace {
 
 std::u16string Wide(const std::string& s) {
-    std::u16string out;
-    navo::win32::ToUtf16(s, out);
-    return out;
+    return navo::win32::utf::ToUtf16(s, navo::win32::utf::kStrict).value_or(std::u16string());
 }
 
 void WriteFile(const std::string& path, const std::vector<BYTE>& bytes) {
@@ -73,7 +72,7 @@ protected:
         std::u16string units;
         for (LPOLESTR p = name; p && *p; ++p) units.push_back(*p);
         CoTaskMemFree(name);
-        return navo::win32::ToUtf8(units);
+        return navo::win32::utf::ToUtf8(units, navo::win32::utf::kReplace);
     }
 
     std::string dir_;

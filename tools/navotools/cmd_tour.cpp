@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,8 @@
 
 #include "NavoTools.h"
 #include "command.h"
+#include "kernel/profile.h"
+#include "system/file_read.h"
 
 namespace navotools {
 namespace {
@@ -180,15 +183,11 @@ void MailStep() {
             if (strcasecmp(e->d_name, "WIN.INI") == 0) iniPath = std::string(windows) + "/" + e->d_name;
         closedir(dir);
     }
+    // A WIN.INI that cannot be read whole (larger than the INI writer takes, not a regular
+    // file, unreadable) is one the writer leaves alone too; it is not removed afterwards.
     std::string iniBytes;
-    bool iniExisted = false, windowsExisted = access(windows, F_OK) == 0;
-    if (FILE* f = fopen(iniPath.c_str(), "rb")) {
-        iniExisted = true;
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) iniBytes.append(chunk, n);
-        fclose(f);
-    }
+    const int iniRead = navo::win32::ReadFileBounded(iniPath, navo::win32::kMaxProfileBytes, iniBytes);
+    const bool iniExisted = iniRead != ENOENT, windowsExisted = access(windows, F_OK) == 0;
     WritePrivateProfileStringA("MAIL", "MAPI", "1", "WIN.INI");
     std::set<std::string> before = OutboxFiles(outbox);
     CString failure;
@@ -201,12 +200,12 @@ void MailStep() {
         failure = text;
         e->Delete();
     }
-    if (iniExisted) {
+    if (iniRead == 0) {
         if (FILE* f = fopen(iniPath.c_str(), "wb")) {
             fwrite(iniBytes.data(), 1, iniBytes.size(), f);
             fclose(f);
         }
-    } else {
+    } else if (!iniExisted) {
         unlink(iniPath.c_str());
         if (!windowsExisted) rmdir(windows);
     }

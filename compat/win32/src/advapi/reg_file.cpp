@@ -9,13 +9,12 @@
 #include "advapi/reg_file.h"
 
 #include <shlwapi.h>
-#include <unicode/utf16.h>
-#include <unicode/utf8.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "formats/utf.h"
 #include "system/file_read.h"
 #include "advapi/registry_handles.h"
 #include "advapi/registry_store.h"
@@ -28,57 +27,6 @@ constexpr char kHeader4[] = "REGEDIT4";
 constexpr char kHeader5[] = "Windows Registry Editor Version 5.00";
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
-
-bool ValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-    int32_t i = 0, n = int32_t(s.size());
-    while (i < n) {
-        UChar32 c;
-        U8_NEXT(p, i, n, c);
-        if (c < 0) return false;
-    }
-    return true;
-}
-
-// UTF-8 to UTF-16LE bytes; false on bytes that are not UTF-8.
-bool Utf8ToUtf16(std::string_view s, std::string& out) {
-    out.clear();
-    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-    int32_t i = 0, n = int32_t(s.size());
-    while (i < n) {
-        UChar32 c;
-        U8_NEXT(p, i, n, c);
-        if (c < 0) return false;
-        UChar units[2];
-        int32_t k = 0;
-        U16_APPEND_UNSAFE(units, k, c);
-        for (int32_t j = 0; j < k; ++j) {
-            out.push_back(char(units[j] & 0xFF));
-            out.push_back(char(units[j] >> 8));
-        }
-    }
-    return true;
-}
-
-// UTF-16LE bytes to UTF-8; false on an odd length or a lone surrogate.
-bool Utf16ToUtf8(std::string_view s, std::string& out) {
-    out.clear();
-    if (s.size() % 2) return false;
-    std::vector<UChar> units(s.size() / 2);
-    for (size_t i = 0; i < units.size(); ++i)
-        units[i] = UChar(uint8_t(s[2 * i]) | (uint16_t(uint8_t(s[2 * i + 1])) << 8));
-    int32_t i = 0, n = int32_t(units.size());
-    while (i < n) {
-        UChar32 c;
-        U16_NEXT(units.data(), i, n, c);  // NOLINT(readability-simplify-subscript-expr): ICU's macro
-        if (U_IS_SURROGATE(c)) return false;
-        uint8_t bytes[4];
-        int32_t k = 0;
-        U8_APPEND_UNSAFE(bytes, k, c);
-        out.append(reinterpret_cast<const char*>(bytes), size_t(k));
-    }
-    return true;
-}
 
 int RootByName(std::string_view name) {
     struct Alias {
@@ -316,8 +264,7 @@ private:
         if (!ParseHex(value.data)) return false;
         if (unicode_ && IsStringType(value.type)) {
             // regedit writes these as UTF-16; data that is not UTF-16 stays as it was read.
-            std::string text;
-            if (Utf16ToUtf8(value.data, text)) value.data = std::move(text);
+            if (auto text = utf::Utf16LeToUtf8(value.data, utf::kStrict)) value.data = std::move(*text);
         }
         return EndOfLine();
     }
@@ -380,10 +327,13 @@ bool ParseRegFile(std::string_view bytes, std::vector<Operation>& operations, st
     std::string converted;
     bool unicode = false;
     if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE) {
-        if (!Utf16ToUtf8(bytes.substr(2), converted)) {
+        // An odd length or a lone surrogate is not UTF-16LE text.
+        auto text = utf::Utf16LeToUtf8(bytes.substr(2), utf::kStrict);
+        if (!text) {
             error = "the file is not UTF-16LE text";
             return false;
         }
+        converted = std::move(*text);
         bytes = converted;
         unicode = true;
     } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -423,14 +373,14 @@ DWORD FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::strin
                     "hold: " + Printable(key.path);
             return ERROR_BADKEY;
         }
-        if (v5 && !ValidUtf8(key.path)) {
+        if (v5 && !utf::IsUtf8(key.path)) {
             error = "a key name that is not UTF-8: " + key.path;
             return ERROR_NO_UNICODE_TRANSLATION;
         }
         out += "\r\n[" + key.path + "]\r\n";
         for (const ExportValue& value : key.values) {
             size_t lineStart = out.size();
-            if (v5 && !ValidUtf8(value.name)) {
+            if (v5 && !utf::IsUtf8(value.name)) {
                 error = "a value name that is not UTF-8 in " + key.path;
                 return ERROR_NO_UNICODE_TRANSLATION;
             }
@@ -439,7 +389,7 @@ DWORD FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::strin
             out.push_back('=');
             std::string_view data = value.data;
             const bool quotable = value.type == REG_SZ && !data.empty() && data.back() == '\0' &&
-                                  data.find('\0') == data.size() - 1 && ValidUtf8(data);
+                                  data.find('\0') == data.size() - 1 && utf::IsUtf8(data);
             if (quotable) {
                 AppendQuoted(out, data.substr(0, data.size() - 1));
             } else if (value.type == REG_DWORD && data.size() == 4) {
@@ -449,13 +399,14 @@ DWORD FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::strin
                 snprintf(text, sizeof text, "dword:%08x", n);
                 out += text;
             } else {
-                std::string wide;
+                std::optional<std::string> wide;
                 if (v5 && IsStringType(value.type)) {
-                    if (!Utf8ToUtf16(data, wide)) {
+                    wide = utf::Utf8ToUtf16Le(data, utf::kStrict);
+                    if (!wide) {
                         error = "string data that is not UTF-8 in " + key.path + "; REGEDIT4 keeps it unchanged";
                         return ERROR_NO_UNICODE_TRANSLATION;
                     }
-                    data = wide;
+                    data = *wide;
                 }
                 if (value.type == REG_BINARY) {
                     out += "hex:";
@@ -474,12 +425,12 @@ DWORD FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::strin
         bytes = std::move(out);
         return ERROR_SUCCESS;
     }
-    std::string wide;
-    if (!Utf8ToUtf16(out, wide)) {
+    auto wide = utf::Utf8ToUtf16Le(out, utf::kStrict);
+    if (!wide) {
         error = "text that is not UTF-8";
         return ERROR_NO_UNICODE_TRANSLATION;
     }
-    bytes = "\xFF\xFE" + wide;
+    bytes = "\xFF\xFE" + *wide;
     return ERROR_SUCCESS;
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "formats/utf.h"
+
 namespace navo::win32 {
 
 namespace {
@@ -156,7 +158,7 @@ Expected<std::string> ReadLinkInfo(ByteView info) {
         if (*offset) {
             auto s = ReadUnicodeZ(info, *offset, "CommonPathSuffixUnicode");
             if (!s) return s.error();
-            suffix = ToUtf8(*s);
+            suffix = utf::ToUtf8(*s, utf::kReplace);
         }
     }
 
@@ -175,7 +177,7 @@ Expected<std::string> ReadLinkInfo(ByteView info) {
             if (*offset) {
                 auto s = ReadUnicodeZ(info, *offset, "LocalBasePathUnicode");
                 if (!s) return s.error();
-                base = ToUtf8(*s);
+                base = utf::ToUtf8(*s, utf::kReplace);
             }
         }
     } else if (*flags & kCommonNetworkRelativeLinkAndPathSuffix) {
@@ -196,47 +198,21 @@ Expected<std::string> ReadLinkInfo(ByteView info) {
 
 }  // namespace
 
-bool ToUtf16(const std::string& text, std::u16string& out) {
-    out.clear();
-    if (text.empty()) return true;
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0);
-    if (n <= 0) return false;
-    out.resize(size_t(n));
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(out.data()),
-                        n);
-    return true;
-}
-
-std::string ToUtf8(const std::u16string& text) {
-    if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), nullptr, 0,
-                                nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string out(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::string FromAnsi(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::u16string units(size_t(n), u'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(units.data()), n);
-    return ToUtf8(units);
-}
+// The ANSI code page of this layer is UTF-8.
+std::string FromAnsi(const std::string& text) { return utf::ToUtf8(utf::ToUtf16(text, utf::kReplace), utf::kReplace); }
 
 Expected<std::vector<BYTE>> WriteShellLink(const ShellLinkData& link) {
     std::u16string target16, strings[5];
     const std::string* texts[5] = {&link.description, &link.relativePath, &link.workingDirectory, &link.arguments,
                                    &link.iconLocation};
     const DWORD textFlags[5] = {kHasName, kHasRelativePath, kHasWorkingDir, kHasArguments, kHasIconLocation};
-    if (!ToUtf16(link.target, target16)) return ReadError{"target: not valid in the ANSI code page", 0};
+    if (auto units = utf::ToUtf16(link.target, utf::kStrict)) target16 = std::move(*units);
+    else return ReadError{"target: not valid in the ANSI code page", 0};
     DWORD flags = kIsUnicode;
     if (!link.target.empty()) flags |= kHasLinkInfo;
     for (int i = 0; i < 5; ++i) {
-        if (!ToUtf16(*texts[i], strings[i])) return ReadError{"text: not valid in the ANSI code page", 0};
+        if (auto units = utf::ToUtf16(*texts[i], utf::kStrict)) strings[i] = std::move(*units);
+        else return ReadError{"text: not valid in the ANSI code page", 0};
         if (strings[i].size() > kShellLinkMaxStringUnits) return ReadError{"text: longer than a link can hold", 0};
         if (!strings[i].empty()) flags |= textFlags[i];
     }
@@ -334,7 +310,7 @@ Expected<ShellLinkData> ReadShellLink(ByteView bytes) {
         if (!text) return text.error();
         if (flags & kIsUnicode) {
             const std::u16string units = CantFail(ByteReader(*text).Utf16(*count, "StringData"));
-            *texts[i] = ToUtf8(units);
+            *texts[i] = utf::ToUtf8(units, utf::kReplace);
         } else {
             *texts[i] = FromAnsi(std::string(reinterpret_cast<const char*>(text->data()), length));
         }
@@ -355,7 +331,7 @@ Expected<ShellLinkData> ReadShellLink(ByteView bytes) {
             if (*blockSize != kEnvironmentBlockSize) return ReadError{"EnvironmentVariableDataBlock: wrong size", at};
             const std::u16string units = CantFail(block->Sub(8 + 260, 520, "TargetUnicode")).Utf16BeforeZero();
             if (!units.empty()) {
-                link.target = ToUtf8(units);
+                link.target = utf::ToUtf8(units, utf::kReplace);
             } else {
                 const ByteView ansi = CantFail(block->Sub(8, 260, "TargetAnsi")).BeforeZero();
                 const size_t n = ansi.size();

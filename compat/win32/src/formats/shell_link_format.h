@@ -47,10 +47,6 @@ inline constexpr size_t kShellLinkMaxStringUnits = 0xFFFF;
 
 [[nodiscard]] Expected<ShellLinkData> ReadShellLink(ByteView bytes);
 
-// UTF-8 <-> UTF-16 for the link's texts. ToUtf16 fails on ill-formed UTF-8; ToUtf8 turns
-// an unpaired surrogate into U+FFFD.
-bool ToUtf16(const std::string& text, std::u16string& out);
-std::string ToUtf8(const std::u16string& text);
 // Text in the ANSI code page as the link keeps it: ill-formed bytes become U+FFFD.
 std::string FromAnsi(const std::string& text);
 

@@ -2,7 +2,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "formats/utf.h"
 
 namespace {
 
@@ -14,65 +18,35 @@ CodePage Classify(UINT cp) {
     return CodePage::Unsupported;
 }
 
-constexpr char32_t kReplacement = 0xFFFD;
-constexpr char32_t kInvalid = 0xFFFFFFFF;
+// What the caller's flags ask for: each ill-formed part (a maximal invalid UTF-8 part, a
+// lone surrogate) becomes one U+FFFD, as the platform's converter does, or fails the call.
+enum class IllFormed { kReplace, kFail };
 
-// Decodes one sequence at s[i..n). An ill-formed sequence gives kInvalid and consumes its
-// maximal valid prefix (at least one byte), so that each ill-formed part becomes one
-// U+FFFD, as the platform's converter does.
-char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t& i) {
-    const unsigned char lead = s[i++];
-    if (lead < 0x80) return lead;
-    size_t extra;
-    char32_t cp;
-    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        cp = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        cp = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;   // no overlong forms
-        if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-    } else {
-        return kInvalid;
-    }
-    for (size_t k = 0; k < extra; ++k) {
-        if (i >= n) return kInvalid;
-        const unsigned char t = s[i];
-        if (k == 0 ? (t < low || t > high) : (t & 0xC0) != 0x80) return kInvalid;
-        cp = (cp << 6) | (t & 0x3F);
-        ++i;
-    }
-    return cp;
+std::optional<std::u16string> Convert(std::string_view text, IllFormed illFormed) {
+    if (illFormed == IllFormed::kFail) return navo::win32::utf::ToUtf16(text, navo::win32::utf::kStrict);
+    return navo::win32::utf::ToUtf16(text, navo::win32::utf::kReplace);
 }
 
-size_t EncodeUtf8(char32_t cp, char* out) {
-    if (cp < 0x80) {
-        out[0] = char(cp);
-        return 1;
+std::optional<std::string> Convert(std::u16string_view units, IllFormed illFormed) {
+    if (illFormed == IllFormed::kFail) return navo::win32::utf::ToUtf8(units, navo::win32::utf::kStrict);
+    return navo::win32::utf::ToUtf8(units, navo::win32::utf::kReplace);
+}
+
+// Hands the converted text to the caller: its length in units when `room` is 0, else the
+// units copied into dest[0, room).
+template <typename Text, typename Unit>
+int Deliver(const Text& out, Unit* dest, int room) {
+    if (out.size() > size_t(INT32_MAX)) {
+        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+        return 0;
     }
-    if (cp < 0x800) {
-        out[0] = char(0xC0 | (cp >> 6));
-        out[1] = char(0x80 | (cp & 0x3F));
-        return 2;
+    if (room == 0) return int(out.size());
+    if (out.size() > size_t(room)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
     }
-    if (cp < 0x10000) {
-        out[0] = char(0xE0 | (cp >> 12));
-        out[1] = char(0x80 | ((cp >> 6) & 0x3F));
-        out[2] = char(0x80 | (cp & 0x3F));
-        return 3;
-    }
-    out[0] = char(0xF0 | (cp >> 18));
-    out[1] = char(0x80 | ((cp >> 12) & 0x3F));
-    out[2] = char(0x80 | ((cp >> 6) & 0x3F));
-    out[3] = char(0x80 | (cp & 0x3F));
-    return 4;
+    memcpy(dest, out.data(), out.size() * sizeof(Unit));
+    return int(out.size());
 }
 
 }  // namespace
@@ -102,36 +76,12 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int cbSrc
         return 0;
     }
     const size_t n = cbSrc < 0 ? strlen(src) + 1 : size_t(cbSrc);
-    const auto* s = reinterpret_cast<const unsigned char*>(src);
-    std::u16string out;
-    out.reserve(n);
-    for (size_t i = 0; i < n;) {
-        char32_t cp = DecodeUtf8(s, n, i);
-        if (cp == kInvalid) {
-            if (flags & MB_ERR_INVALID_CHARS) {
-                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-                return 0;
-            }
-            cp = kReplacement;
-        }
-        if (cp >= 0x10000) {
-            out.push_back(char16_t(0xD800 + ((cp - 0x10000) >> 10)));
-            out.push_back(char16_t(0xDC00 + ((cp - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(char16_t(cp));
-        }
-    }
-    if (out.size() > size_t(INT32_MAX)) {
-        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+    auto out = Convert(std::string_view(src, n), flags & MB_ERR_INVALID_CHARS ? IllFormed::kFail : IllFormed::kReplace);
+    if (!out) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }
-    if (cchDest == 0) return int(out.size());
-    if (out.size() > size_t(cchDest)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    memcpy(dest, out.data(), out.size() * sizeof(WCHAR));
-    return int(out.size());
+    return Deliver(*out, dest, cchDest);
 }
 
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int cchSrc, LPSTR dest, int cbDest,
@@ -159,35 +109,13 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int cchS
     } else {
         n = size_t(cchSrc);
     }
-    std::string out;
-    out.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        char32_t cp = src[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (char32_t(src[i + 1]) - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            // A lone surrogate.
-            if (flags & WC_ERR_INVALID_CHARS) {
-                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-                return 0;
-            }
-            cp = kReplacement;
-        }
-        char buf[4];
-        out.append(buf, EncodeUtf8(cp, buf));
-    }
-    if (out.size() > size_t(INT32_MAX)) {
-        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+    auto out =
+        Convert(std::u16string_view(src, n), flags & WC_ERR_INVALID_CHARS ? IllFormed::kFail : IllFormed::kReplace);
+    if (!out) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return 0;
     }
-    if (cbDest == 0) return int(out.size());
-    if (out.size() > size_t(cbDest)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    memcpy(dest, out.data(), out.size());
-    return int(out.size());
+    return Deliver(*out, dest, cbDest);
 }
 
 }  // extern "C"

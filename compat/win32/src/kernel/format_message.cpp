@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "formats/byte_reader.h"
+#include "formats/utf.h"
 #include "kernel/format_message_parser.h"
 #include "kernel/system_messages.h"
 
@@ -209,38 +210,13 @@ bool ParseConversion(std::string_view directive, Conversion& conv) {
     }
 }
 
-// Appends the UTF-8 form of one UTF-16 code point; lone surrogates become U+FFFD as the
-// platform's conversion to UTF-8 does.
-void AppendCodePoint(std::string& s, char32_t cp) {
-    if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) cp = 0xFFFD;
-    if (cp < 0x80) {
-        s += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        s += static_cast<char>(0xC0 | (cp >> 6));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        s += static_cast<char>(0xE0 | (cp >> 12));
-        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (cp >> 18));
-        s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Reads at most `limit` units of a UTF-16 string and converts them; the reads stop at
-// the terminator, so a string is never read past its end or past what the output can hold.
+// Reads at most `limit` units of a UTF-16 string and appends them as UTF-8; the reads stop
+// at the terminator, so a string is never read past its end or past what the output can
+// hold. Lone surrogates become U+FFFD, as the platform's conversion to UTF-8 does.
 void ConvertWide(const WCHAR* s, std::size_t limit, std::string& out) {
-    std::size_t i = 0;
-    while (i < limit && s[i] != 0) {
-        char32_t unit = s[i++];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i < limit && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
-            unit = 0x10000 + ((unit - 0xD800) << 10) + (s[i++] - 0xDC00);
-        }
-        AppendCodePoint(out, unit);
-    }
+    std::size_t n = 0;
+    while (n < limit && s[n] != 0) ++n;
+    out += utf::ToUtf8(std::u16string_view(s, n), utf::kReplace);
 }
 
 // Pads `body` to the width, as printf does for strings, characters and pointers.
@@ -301,7 +277,7 @@ DWORD AppendConversion(BoundedText& out, const Conversion& conv, const ULONG_PTR
         break;
     }
     case 'c': case 'C':
-        if (IsWideText(conv)) AppendCodePoint(body, static_cast<char16_t>(value));
+        if (IsWideText(conv)) utf::AppendUtf8(body, static_cast<char16_t>(value), utf::kReplace);
         else body.assign(1, static_cast<char>(value & 0xFF));
         if (!AppendPadded(out, body, effective, width)) return ERROR_INSUFFICIENT_BUFFER;
         break;

@@ -14,7 +14,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <mutex>
 
@@ -40,17 +39,6 @@ Table& TheTable() {
 }
 
 HMODULE HandleOf(const std::shared_ptr<Module>& m) { return reinterpret_cast<HMODULE>(m.get()); }
-
-// The path a module was loaded by, made absolute. Symbolic links are kept: the platform
-// names a module by the path it was loaded from, and "libfoo.so.1" must not turn into the
-// "libfoo.so.1.2.3" it points at.
-std::string AbsolutePath(const char* path) {
-    if (!path || !*path) return {};
-    if (path[0] == '/') return path;
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved)) return resolved;
-    return path;
-}
 
 std::string ExecutablePath() {
     char buffer[PATH_MAX];
@@ -158,6 +146,17 @@ bool NameMatches(const Module& m, const char* requested) {
 
 }  // namespace
 
+// The path a module was loaded by, made absolute. Symbolic links are kept: the platform
+// names a module by the path it was loaded from, and "libfoo.so.1" must not turn into the
+// "libfoo.so.1.2.3" it points at.
+std::string AbsolutePath(const char* path) {
+    if (!path || !*path) return {};
+    if (path[0] == '/') return path;
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved)) return resolved;
+    return path;
+}
+
 std::shared_ptr<const Module> FindModule(HMODULE handle) {
     Table& t = TheTable();
     std::lock_guard<std::mutex> guard(t.lock);
@@ -188,16 +187,6 @@ HMODULE RegisterImageModule(std::string path, std::vector<BYTE> bytes) {
     std::lock_guard<std::mutex> guard(t.lock);
     t.modules.push_back(m);
     return HandleOf(m);
-}
-
-HMODULE RegisterImageModuleForTesting(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-    }
-    std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return RegisterImageModule(AbsolutePath(path.c_str()), std::move(bytes));
 }
 
 bool UnregisterImageModule(HMODULE module) {

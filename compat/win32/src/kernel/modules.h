@@ -46,10 +46,8 @@ std::shared_ptr<const Module> FindModule(HMODULE module);
 // resource directory is malformed registers without resources.
 HMODULE RegisterImageModule(std::string path, std::vector<BYTE> bytes);
 
-// Reads the PE file at `path` and registers it with RegisterImageModule. Null with
-// ERROR_FILE_NOT_FOUND when the file cannot be read. For tests, until LoadLibraryA loads
-// PE files; not exported.
-HMODULE RegisterImageModuleForTesting(const std::string& path);
+// The path a module was loaded by, made absolute; symbolic links are kept.
+std::string AbsolutePath(const char* path);
 
 // Removes a module registered with RegisterImageModule; its handle becomes invalid.
 // False when the handle names no such module.

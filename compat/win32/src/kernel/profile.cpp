@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/utf.h"
 #include "system/file_read.h"
 #include "system/system_state.h"
 
@@ -54,51 +55,6 @@ bool Entry(std::string_view line, std::string_view& key, std::string_view& value
     return true;
 }
 
-std::string Utf16ToUtf8(std::string_view bytes) {
-    std::string out;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        char32_t cp = char32_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size()) {
-            char32_t low = char32_t(uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                i += 2;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-        if (cp < 0x80) {
-            out += char(cp);
-        } else if (cp < 0x800) {
-            out += char(0xC0 | (cp >> 6));
-            out += char(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += char(0xE0 | (cp >> 12));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        } else {
-            out += char(0xF0 | (cp >> 18));
-            out += char(0x80 | ((cp >> 12) & 0x3F));
-            out += char(0x80 | ((cp >> 6) & 0x3F));
-            out += char(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::string Utf8ToUtf16(std::string_view text) {
-    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::u16string wide(size_t(units > 0 ? units : 0), u'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), reinterpret_cast<LPWSTR>(wide.data()), units);
-    std::string out;
-    out.reserve(wide.size() * 2);
-    for (char16_t u : wide) {
-        out += char(u & 0xFF);
-        out += char(u >> 8);
-    }
-    return out;
-}
-
 }  // namespace
 
 // Lines keep the bytes they were read from, line end included, and are written back
@@ -127,7 +83,8 @@ Profile Profile::Parse(std::string_view bytes) {
 }
 
 void Profile::AddReadLine(std::string_view raw) {
-    std::string text = utf16_ ? Utf16ToUtf8(raw) : std::string(raw);
+    // Lone surrogates read as U+FFFD; half a unit at the end of the file is no character.
+    std::string text = utf16_ ? utf::Utf16LeToUtf8(raw, utf::kReplace, utf::CutUnit::kDrop) : std::string(raw);
     if (!text.empty() && text.back() == '\n') text.pop_back();
     if (!text.empty() && text.back() == '\r') text.pop_back();
     // A NUL ends the line's meaningful text, as the platform's reader stops at one.
@@ -218,7 +175,8 @@ void Profile::Set(std::string_view section, const std::string* key, const std::s
 }
 
 std::string Profile::Serialize() const {
-    auto encode = [this](const std::string& text) { return utf16_ ? Utf8ToUtf16(text) : text; };
+    // Text written in a UTF-16 file: bytes that are not UTF-8 are written as U+FFFD.
+    auto encode = [this](const std::string& text) { return utf16_ ? utf::Utf8ToUtf16Le(text, utf::kReplace) : text; };
     std::string out = prefix_;
     for (size_t i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];

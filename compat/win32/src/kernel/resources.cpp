@@ -1,7 +1,12 @@
 // Resource lookup on module handles: FindResource, LoadResource, LoadString.
 #include <windows.h>
 
+#include <cstring>
+#include <string>
+#include <string_view>
+
 #include "formats/byte_reader.h"
+#include "formats/utf.h"
 #include "kernel/language_search.h"
 #include "kernel/modules.h"
 
@@ -23,48 +28,6 @@ const ResourceEntry* EntryOf(const Module* m, HRSRC resource) {
         return nullptr;
     }
     return reinterpret_cast<const ResourceEntry*>(resource);
-}
-
-// One UTF-16 string of a string block, as UTF-8 into buffer[0, room), never splitting a
-// character: a character that does not fit whole ends the copy. Lone surrogates become
-// U+FFFD, as the platform's conversion to UTF-8 does. Returns the bytes written.
-int CopyUtf16AsUtf8(const BYTE* units, size_t count, char* buffer, int room) {
-    int written = 0;
-    for (size_t i = 0; i < count; ++i) {
-        char32_t cp = char32_t(units[2 * i] | (units[2 * i + 1] << 8));
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count) {
-            char32_t low = char32_t(units[2 * i + 2] | (units[2 * i + 3] << 8));
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-        char bytes[4];
-        int n;
-        if (cp < 0x80) {
-            bytes[0] = char(cp);
-            n = 1;
-        } else if (cp < 0x800) {
-            bytes[0] = char(0xC0 | (cp >> 6));
-            bytes[1] = char(0x80 | (cp & 0x3F));
-            n = 2;
-        } else if (cp < 0x10000) {
-            bytes[0] = char(0xE0 | (cp >> 12));
-            bytes[1] = char(0x80 | ((cp >> 6) & 0x3F));
-            bytes[2] = char(0x80 | (cp & 0x3F));
-            n = 3;
-        } else {
-            bytes[0] = char(0xF0 | (cp >> 18));
-            bytes[1] = char(0x80 | ((cp >> 12) & 0x3F));
-            bytes[2] = char(0x80 | ((cp >> 6) & 0x3F));
-            bytes[3] = char(0x80 | (cp & 0x3F));
-            n = 4;
-        }
-        if (n > room - written) break;
-        for (int k = 0; k < n; ++k) buffer[written++] = bytes[k];
-    }
-    return written;
 }
 
 }  // namespace
@@ -154,9 +117,15 @@ int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax)
         units = *text;
         if (row == (id & 0xF)) break;
     }
-    const int written = CopyUtf16AsUtf8(units.data(), count, buffer, bufferMax - 1);
+    // The string as UTF-8, lone surrogates as U+FFFD as the platform's conversion does,
+    // cut before the first character that does not fit whole.
+    const std::string text = navo::win32::utf::Utf16LeToUtf8(
+        std::string_view(reinterpret_cast<const char*>(units.data()), size_t(count) * 2), navo::win32::utf::kReplace,
+        navo::win32::utf::CutUnit::kDrop);
+    const size_t written = navo::win32::utf::WholeCharacterPrefix(text, size_t(bufferMax) - 1);
+    memcpy(buffer, text.data(), written);
     buffer[written] = 0;
-    return written;
+    return int(written);
 }
 
 }  // extern "C"

@@ -17,6 +17,7 @@
 #include "system/file_read.h"
 #include "system/diagnosis.h"
 #include "formats/shell_link_format.h"
+#include "formats/utf.h"
 #include "system/win_paths.h"
 
 namespace navo::win32 {
@@ -50,7 +51,7 @@ bool NormalizeText(LPCSTR text, std::string& out) {
     MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<LPWSTR>(units.data()), n);
     units.pop_back();  // the terminator
     if (units.size() > kShellLinkMaxStringUnits) return false;
-    out = ToUtf8(units);
+    out = utf::ToUtf8(units, utf::kReplace);
     return true;
 }
 
@@ -71,7 +72,7 @@ HRESULT CopyOut(const std::string& text, LPSTR buffer, int size) {
 std::string FileNameFromWide(LPCOLESTR name) {
     std::u16string units;
     for (const OLECHAR* p = name; *p; ++p) units.push_back(*p);
-    return ToUtf8(units);
+    return utf::ToUtf8(units, utf::kReplace);
 }
 
 class ShellLink final : public IShellLinkA, public IPersistFile {
@@ -266,8 +267,8 @@ public:
         *fileName = nullptr;
         // Without a current file the answer is the default save prompt.
         const std::string& name = curFile_.empty() ? kDefaultPrompt : curFile_;
-        std::u16string units;
-        ToUtf16(name, units);
+        // A name that is not UTF-8 is answered as an empty one.
+        const std::u16string units = utf::ToUtf16(name, utf::kStrict).value_or(std::u16string());
         auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((units.size() + 1) * sizeof(OLECHAR)));
         if (!out) return E_OUTOFMEMORY;
         memcpy(out, units.data(), units.size() * sizeof(OLECHAR));
