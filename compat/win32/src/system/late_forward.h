@@ -11,9 +11,12 @@
 #define NAVO_LATE_PASTE(a, b) NAVO_LATE_PASTE_(a, b)
 #define NAVO_LATE_INDEX(ret, name, params, args, missing) NAVO_LATE_PASTE(kLate_, name),
 #define NAVO_LATE_NAME(ret, name, params, args, missing) NAVO_LATE_STRING(name),
-// Hidden: the forwarders stand in for the library inside this one only.
-#define NAVO_LATE_FORWARD(library, ret, name, params, args, missing)                       \
-    __attribute__((visibility("hidden"))) ret name params {                                \
-        if (!library.Load()) return missing;                                               \
-        return reinterpret_cast<decltype(&name)>(library.Symbol(NAVO_LATE_PASTE(kLate_, name))) args;       \
+// Hidden: the forwarders stand in for the library inside this one only. (The type, name
+// and lists are pieces of a declaration, which parentheses would break.)
+// NOLINTBEGIN(bugprone-macro-parentheses)
+#define NAVO_LATE_FORWARD(library, ret, name, params, args, missing)                               \
+    __attribute__((visibility("hidden"))) ret name params {                                        \
+        if (!(library).Load()) return (missing);                                                   \
+        return reinterpret_cast<decltype(&name)>((library).Symbol(NAVO_LATE_PASTE(kLate_, name))) args; \
     }
+// NOLINTEND(bugprone-macro-parentheses)
