@@ -44,6 +44,6 @@ grep -q 'Xlib is not available: .*libX11\.so\.6' "$home/err.txt"
 
 # And with them all the registry works.
 "$tool" reg set 'HKCU\Software\LateLibraries' Value REG_DWORD 7
-"$tool" reg query 'HKCU\Software\LateLibraries' | grep -q 0x7
+"$tool" reg query 'HKCU\Software\LateLibraries' | grep -q 'REG_DWORD.*(7)'
 rm -rf "$home"
 echo "ok"
