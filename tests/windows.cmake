@@ -32,6 +32,7 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "shell/app_control_test.cpp:X11 windows on a virtual display (Xvfb), fork and SIGKILL"
   "shell/shortcut_test.cpp:reads the links back with lnkinfo and works in the Linux state directory"
   "version/emulated_os_version_test.cpp:the reported OS version of the Linux state directory"
+  "win32/late_library_test.cpp:the Linux layer's loading of ICU, Xlib and SQLite on first use"
   "win32/language_test.cpp:the UI language from the Linux locale variables"
   "win32/paths_test.cpp:the Linux state directory and its Windows folders"
   "win32/pe_image_test.cpp:the Linux layer's PE and ELF readers"

@@ -2,7 +2,9 @@
 # completion, both written by the built tool from its declared commands, and installed.
 target_compile_definitions(navotools PRIVATE NAVOTOOLS_TOOL_VERSION="${PROJECT_VERSION}")
 target_include_directories(navotools PRIVATE ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(navotools PRIVATE X11::X11)
+# Xlib's headers only: the display check loads it at run time.
+target_include_directories(navotools PRIVATE ${X11_INCLUDE_DIR})
+target_link_libraries(navotools PRIVATE ${CMAKE_DL_LIBS})
 
 set(navotools_man ${PROJECT_BINARY_DIR}/navotools.1)
 set(navotools_completion ${PROJECT_BINARY_DIR}/navotools.bash-completion)
