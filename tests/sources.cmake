@@ -61,6 +61,7 @@ set(NAVOTOOLS_TEST_SOURCES_win32
   format_message_test.cpp
   hresult_messages_test.cpp
   language_test.cpp
+  late_library_test.cpp
   paths_test.cpp
   pe_image_test.cpp
   process_test.cpp

@@ -34,6 +34,7 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "version/emulated_os_version_test.cpp:the reported OS version of the Linux state directory"
   "win32/late_library_test.cpp:the Linux layer's loading of ICU, Xlib and SQLite on first use"
   "win32/language_test.cpp:the UI language from the Linux locale variables"
+  "win32/late_library_test.cpp:the Linux layer loads ICU, Xlib and SQLite on first use"
   "win32/paths_test.cpp:the Linux state directory and its Windows folders"
   "win32/pe_image_test.cpp:the Linux layer's PE and ELF readers"
   "win32/process_test.cpp:the Linux process layer (command lines, Xvfb)"

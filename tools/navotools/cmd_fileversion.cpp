@@ -55,9 +55,11 @@ void Declare(CLI::App& app) {
                 result = Fail(file + ": no version information", GetLastError());
                 continue;
             }
-            CVersion version{CString(file.c_str())};
-            PrintOut("%s: %s (%u.%u.%u.%u)\n", file.c_str(), static_cast<LPCSTR>(version.GetStrVer()),
-                     unsigned(parts[0]), unsigned(parts[1]), unsigned(parts[2]), unsigned(parts[3]));
+            // CVersion keeps the first, second and fourth number; its text is made from the
+            // numbers just read rather than by reading the file once more.
+            PrintOut("%s: %u.%02u.%02u (%u.%u.%u.%u)\n", file.c_str(), unsigned(parts[0]), unsigned(parts[1]),
+                     unsigned(parts[3]), unsigned(parts[0]), unsigned(parts[1]), unsigned(parts[2]),
+                     unsigned(parts[3]));
         }
         return result;
     });

@@ -1,12 +1,12 @@
 // The module table: the executable, ELF objects registered by their loader glue, and PE
-// files read as resource images.
+// files read as resource images. A module read for its resources is read in pieces: the
+// headers and the resource section, never the whole file when those suffice.
 #include "kernel/modules.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <link.h>
 #include <strings.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +18,7 @@
 #include <mutex>
 
 #include "system/diagnosis.h"
-#include "formats/elf_sections.h"
+#include "formats/pe_file.h"
 #include "system/file_read.h"
 #include "kernel/module_search.h"
 #include "navo_module.h"
@@ -57,22 +57,28 @@ void IndexResources(Module& m, ByteView image) {
     }
 }
 
+// The bytes of an ELF file's ".rsrc" section, read alone through `file`: its section
+// table, names and the section itself.
+Expected<std::vector<BYTE>> ReadElfResourceSection(FileWindow& file) {
+    auto section = FindElfFileSection(file, ".rsrc");
+    if (!section) return section.error();
+    std::vector<BYTE> bytes;
+    auto copied = file.Copy(section->offset, size_t(section->size), bytes, "section .rsrc");
+    if (!copied) return copied.error();
+    return bytes;
+}
+
 // The resources an ELF file carries in its ".rsrc" section (the executable's, or those of
 // a shared object without the loader glue). The section's bytes are copied so that the
-// record does not depend on how the file is mapped.
+// record does not depend on the file.
 void ReadElfFileResources(Module& m) {
     struct stat st{};
     int fd = OpenForReading(m.path, st);
     if (fd < 0) return;
-    if (st.st_size > 0) {
-        void* map = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (map != MAP_FAILED) {
-            auto section = FindElfSection(ByteView(static_cast<const BYTE*>(map), size_t(st.st_size)), ".rsrc");
-            if (section) m.ownedBytes.assign(section->data(), section->data() + section->size());
-            munmap(map, size_t(st.st_size));
-        }
-    }
+    FileWindow file(fd, uint64_t(st.st_size));
+    auto section = ReadElfResourceSection(file);
     close(fd);
+    if (section) m.ownedBytes = std::move(*section);
     if (!m.ownedBytes.empty()) IndexResources(m, ByteView(m.ownedBytes.data(), m.ownedBytes.size()));
 }
 
@@ -324,6 +330,25 @@ bool ReadWholeFile(const std::string& path, std::vector<BYTE>& bytes, DWORD& err
     return false;
 }
 
+// Opens a module file as ReadWholeFile would read it: the descriptor and the file's size,
+// or -1 and the error ReadWholeFile gives for it.
+int OpenModuleFile(const std::string& path, uint64_t& size, DWORD& error) {
+    struct stat st{};
+    int fd = OpenForReading(path, st);
+    int why = fd < 0 ? (errno == ENXIO ? EINVAL : errno) : 0;
+    if (fd >= 0 && st.st_size > kMaxImageBytes) {
+        close(fd);
+        fd = -1;
+        why = EFBIG;
+    }
+    if (fd < 0) {
+        error = why == EISDIR || why == EFBIG || why == EINVAL ? ERROR_BAD_EXE_FORMAT : ERROR_MOD_NOT_FOUND;
+        return -1;
+    }
+    size = uint64_t(st.st_size);
+    return fd;
+}
+
 // A module already loaded that `name` or `path` names, with one more reference; null when
 // there is none. Called with the table locked.
 HMODULE AddReference(Table& t, const char* name, const std::string& path) {
@@ -339,10 +364,27 @@ HMODULE AddReference(Table& t, const char* name, const std::string& path) {
     return nullptr;
 }
 
+// The bytes a resource image needs: the headers and the resource section, when every
+// resource lies in that section (the rule); else the whole file, which then gives the
+// same module or the same error as before.
+bool ReadPeModuleBytes(const std::string& path, std::vector<BYTE>& bytes, DWORD& error) {
+    uint64_t size = 0;
+    int fd = OpenModuleFile(path, size, error);
+    if (fd < 0) return false;
+    FileWindow file(fd, size);
+    auto image = ReadPeResourceImage(file);
+    close(fd);
+    if (image && ReadPeResources(image->data(), image->size())) {
+        bytes = std::move(*image);
+        return true;
+    }
+    return ReadWholeFile(path, bytes, error);
+}
+
 HMODULE LoadPeImage(const std::string& path) {
     std::vector<BYTE> bytes;
     DWORD error = ERROR_SUCCESS;
-    if (!ReadWholeFile(path, bytes, error)) {
+    if (!ReadPeModuleBytes(path, bytes, error)) {
         SetLastError(error);
         return nullptr;
     }
@@ -363,20 +405,23 @@ HMODULE LoadPeImage(const std::string& path) {
 // image becomes a resource-image module, and nothing of the file runs. A file without the
 // section loads without resources, as a PE file without a resource directory does.
 HMODULE LoadElfData(const std::string& path) {
-    std::vector<BYTE> bytes;
+    uint64_t size = 0;
     DWORD error = ERROR_SUCCESS;
-    if (!ReadWholeFile(path, bytes, error)) {
+    int fd = OpenModuleFile(path, size, error);
+    if (fd < 0) {
         SetLastError(error);
         return nullptr;
     }
-    auto section = FindElfSection(ByteView(bytes.data(), bytes.size()), ".rsrc");
+    FileWindow file(fd, size);
+    auto section = ReadElfResourceSection(file);
+    close(fd);
     auto m = std::make_shared<Module>();
     m->kind = ModuleKind::Image;
     m->path = path;
     m->loadCount = 1;
     m->dataFile = true;
     if (section) {
-        m->ownedBytes.assign(section->data(), section->data() + section->size());
+        m->ownedBytes = std::move(*section);
         IndexResources(*m, ByteView(m->ownedBytes.data(), m->ownedBytes.size()));
     } else if (section.error().what.rfind("no section", 0) == 0 ||
                section.error().what.find("no bytes in the file") != std::string::npos) {

@@ -1,87 +1,73 @@
 // GetFileVersionInfoSizeA, GetFileVersionInfoA and VerQueryValueA over PE files and ELF
 // modules.
 //
-// A large file is mapped, not read: only the pages of its headers, its resource directory
-// and its version resource are touched, however large it is; a small one is read. Every offset is checked by the
-// PE, ELF and version-block readers against the mapped length.
+// Only what the version needs is read, with bounded preads into small buffers: the PE
+// headers and section table, the directories on the way to RT_VERSION, and the version
+// block (an ELF module: its section table and its ".rsrc" resource image). Nothing is kept
+// between calls: GetFileVersionInfoSizeA stops at the block's root, whose length bounds
+// the block, and GetFileVersionInfoA builds it.
 #include <windows.h>
 
 #include <fcntl.h>
 #include <strings.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "system/diagnosis.h"
-#include "formats/elf_sections.h"
 #include "system/file_read.h"
 #include "kernel/language_search.h"
 #include "kernel/module_search.h"
+#include "formats/pe_file.h"
 #include "formats/pe_image.h"
 #include "formats/version_block.h"
 
 namespace navo::win32 {
 namespace {
 
-// The bytes of a whole file: read when small, mapped read-only when larger.
-class MappedFile {
+// A file opened for a version read: its descriptor and size. Only the pieces the version
+// needs are read from it, through a FileWindow.
+class VersionFile {
 public:
-    MappedFile() = default;
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-    ~MappedFile() {
-        if (map_ != nullptr) munmap(map_, size_);
+    VersionFile() = default;
+    VersionFile(const VersionFile&) = delete;
+    VersionFile& operator=(const VersionFile&) = delete;
+    ~VersionFile() {
+        if (fd_ >= 0) close(fd_);
     }
 
-    // ERROR_SUCCESS, or the platform's error for a file that cannot be opened. An empty
-    // file maps to an empty view.
+    // ERROR_SUCCESS, or the platform's error for a file that cannot be opened.
     DWORD Open(const std::string& path) {
-        int fd = OpenRegularFile(path);  // a FIFO or a device is refused, not waited on
+        // Opened without blocking, so that a FIFO or a device is refused rather than waited
+        // on. Only a regular file is kept, and it is only read with pread, which
+        // O_NONBLOCK does not change: one open and one fstat are all it costs.
+        int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) return ErrorOfOpen(errno, path);
         struct stat st{};
         if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             close(fd);
             return ERROR_ACCESS_DENIED;  // what the platform reports for a folder
         }
-        DWORD error = ERROR_SUCCESS;
-        if (st.st_size > 0 && st.st_size <= kReadLimit) {
-            // Mapping and unmapping a small file costs more than reading it.
-            copy_.resize(size_t(st.st_size));
-            size_t done = 0;
-            while (done < copy_.size()) {
-                ssize_t n = pread(fd, copy_.data() + done, copy_.size() - done, off_t(done));
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
-                done += size_t(n);
-            }
-            copy_.resize(done);  // a file cut short meanwhile reads as what is left
-        } else if (st.st_size > 0) {
-            void* map = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            if (map != MAP_FAILED) {
-                map_ = map;
-                size_ = size_t(st.st_size);
-            } else {
-                error = ERROR_NOT_ENOUGH_MEMORY;
-            }
-        }
-        close(fd);
-        return error;
+        if (fd_ >= 0) close(fd_);
+        fd_ = fd;
+        size_ = uint64_t(st.st_size);
+        return ERROR_SUCCESS;
     }
 
-    ByteView bytes() const {
-        if (map_ != nullptr) return ByteView(static_cast<const BYTE*>(map_), size_);
-        return ByteView(copy_.data(), copy_.size());
-    }
+    int fd() const { return fd_; }
+    uint64_t size() const { return size_; }
 
 private:
     static DWORD ErrorOfOpen(int error, const std::string& path) {
-        if (error == EACCES || error == EPERM || error == EISDIR) return ERROR_ACCESS_DENIED;
+        // ENXIO: a device without its hardware, or a socket; the platform denies access.
+        if (error == EACCES || error == EPERM || error == EISDIR || error == ENXIO) return ERROR_ACCESS_DENIED;
         if (error == ENAMETOOLONG) return ERROR_FILENAME_EXCED_RANGE;
         if (error == ENOENT || error == ENOTDIR) {
             // The platform tells a missing folder from a missing file.
@@ -95,11 +81,8 @@ private:
         return ERROR_FILE_NOT_FOUND;
     }
 
-    static constexpr off_t kReadLimit = off_t{256} * 1024;
-
-    std::vector<BYTE> copy_;
-    void* map_ = nullptr;
-    size_t size_ = 0;
+    int fd_ = -1;
+    uint64_t size_ = 0;
 };
 
 bool HasFolder(const char* name) { return strchr(name, '/') != nullptr || strchr(name, '\\') != nullptr; }
@@ -110,7 +93,7 @@ bool HasFolder(const char* name) { return strchr(name, '/') != nullptr || strchr
 // folder, then the name of a loaded module, as the platform's data-file load finds one
 // (so "NavoTools.dll" is the library's own shared object and "App.exe" the running
 // program App), then a file found by the loader's search.
-DWORD OpenVersionFile(const char* name, MappedFile& file) {
+DWORD OpenVersionFile(const char* name, VersionFile& file) {
     if (HasFolder(name)) {
         std::string path = name;
         for (char& c : path)
@@ -140,17 +123,64 @@ DWORD OpenVersionFile(const char* name, MappedFile& file) {
     return file.Open(found);
 }
 
-// The resource directory of a mapped file: a PE file's own, or the resource image in an
-// ELF file's ".rsrc" section.
-Expected<ResourceIndex> IndexFileResources(ByteView file) {
-    if (auto magic = file.U16(0, "DOS header"); magic && *magic == 0x5A4D)  // "MZ"
-        return ReadPeResources(file.data(), file.size());
-    if (file.size() >= 4 && memcmp(file.data(), "\x7f" "ELF", 4) == 0) {
-        auto section = FindElfSection(file, ".rsrc");
+// The version resource of a file, read in pieces: a PE file's through its own resource
+// directory, an ELF file's through the resource image in its ".rsrc" section. `bytes`
+// holds the resource's first bytes (as many as a version block can use); an error code
+// for a resource that is not there, a read error for a file that cannot be read as
+// either.
+struct VersionResource {
+    DWORD error = ERROR_SUCCESS;
+    std::vector<BYTE> bytes;
+};
+
+// A version block is at most 64 KiB long: its root's length is a WORD.
+constexpr size_t kMaxVersionBlock = 0xFFFF;
+// A larger ".rsrc" section is no resource image of ours; it is refused, not read.
+constexpr uint64_t kMaxResourceImage = uint64_t(1) << 30;
+
+Expected<VersionResource> FindVersionResource(FileWindow& file) {
+    // The language the platform's neutral lookup picks: the UI language, the user's and
+    // the system's, English, else the first the resource has.
+    const std::vector<LANGID> languages = ResourceLanguageCandidates(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    auto magic = file.Read(0, size_t(std::min<uint64_t>(file.size(), 4)), "file header");
+    if (!magic) return magic.error();
+    VersionResource out;
+    if (magic->size() >= 2 && magic->data()[0] == 'M' && magic->data()[1] == 'Z') {
+        auto headers = ReadPeFileHeaders(file);
+        if (!headers) return headers.error();
+        auto found = FindPeFileResource(file, *headers, 16, VS_VERSION_INFO, languages, LanguageFallback::FirstLanguage);
+        if (!found) return found.error();
+        if (found->error != ERROR_SUCCESS) return VersionResource{found->error, {}};
+        auto copied = file.Copy(found->offset, std::min<size_t>(found->size, kMaxVersionBlock), out.bytes, "resource data");
+        if (!copied) return copied.error();
+        return out;
+    }
+    if (magic->size() == 4 && memcmp(magic->data(), "\x7f" "ELF", 4) == 0) {
+        // Our own modules: the resource image is small, and read whole.
+        auto section = FindElfFileSection(file, ".rsrc");
         if (!section) return section.error();
-        return ReadPeResources(section->data(), section->size());
+        if (section->size > kMaxResourceImage) return ReadError{"section .rsrc: larger than a resource image can be", 0};
+        std::vector<BYTE> image;
+        auto copied = file.Copy(section->offset, size_t(section->size), image, "section .rsrc");
+        if (!copied) return copied.error();
+        auto index = ReadPeResources(image.data(), image.size());
+        if (!index) return index.error();
+        ResourceLookup found = index->Find(ResourceKey::Id(16), ResourceKey::Id(VS_VERSION_INFO), languages, LanguageFallback::FirstLanguage);
+        if (!found.entry) return VersionResource{found.error, {}};
+        out.bytes.assign(found.entry->data, found.entry->data + std::min<size_t>(found.entry->size, kMaxVersionBlock));
+        return out;
     }
     return ReadError{"neither a PE nor an ELF file", 0};
+}
+
+// The most bytes BuildAnsiVersionBlock can make of a block whose root is `rootLength`
+// bytes long. Every node holds at least 8 bytes of its own (its header and the zero ending
+// its key), so the block has at most rootLength / 8 texts, each with a table entry of 12
+// bytes and a terminating zero. Their values share no bytes: at most rootLength / 2 UTF-16
+// units in all, and the ANSI code page (UTF-8) takes at most 3 bytes for each.
+size_t AnsiVersionBlockBound(size_t rootLength) {
+    const size_t nodes = rootLength / 8;
+    return ((rootLength + 3) & ~size_t(3)) + 12 + nodes * (12 + 1) + (rootLength / 2) * 3;
 }
 
 // The diagnosis of a file that did not open: the platform calls a folder "access denied".
@@ -165,36 +195,45 @@ void DiagnoseOpenFailure(LPCSTR name, DWORD error) {
         SetDiagnosis(path + " is not a regular file");
 }
 
-// Reads the version block of the file `name` names, as GetFileVersionInfoA hands it out.
+// Reads the version block of the file `name` names, as GetFileVersionInfoA hands it out,
+// into `block`; with `block` null, only checks that there is one and sets `size` to a size
+// that the block will not exceed, which its root's length tells without building it.
 // ERROR_SUCCESS or the error the version functions report.
-DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>& block) {
+DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size) {
     ClearDiagnosis();
     if (!name) return ERROR_INVALID_PARAMETER;
     if (!*name) return ERROR_BAD_PATHNAME;
-    MappedFile file;
+    VersionFile file;
     if (DWORD error = OpenVersionFile(name, file); error != ERROR_SUCCESS) {
         DiagnoseOpenFailure(name, error);
         return error;
     }
-    auto index = IndexFileResources(file.bytes());
+    FileWindow window(file.fd(), file.size());
+    auto found = FindVersionResource(window);
     // A file of another format, or with unreadable headers or resources, has no resource
     // data as far as the platform's reader can tell; the diagnosis says which.
-    if (!index) {
-        SetDiagnosis(index.error().Message());
+    if (!found) {
+        SetDiagnosis(found.error().Message());
         return ERROR_RESOURCE_DATA_NOT_FOUND;
     }
-    // The language the platform's neutral lookup picks: the UI language, the user's and
-    // the system's, English, else the first the resource has.
-    const std::vector<LANGID> languages = ResourceLanguageCandidates(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-    ResourceLookup found = index->Find(ResourceKey::Id(16), ResourceKey::Id(VS_VERSION_INFO), languages,
-                                      LanguageFallback::FirstLanguage);
-    if (!found.entry) return found.error;
-    auto built = BuildAnsiVersionBlock(ByteView(found.entry->data, found.entry->size));
+    if (found->error != ERROR_SUCCESS) return found->error;
+    const ByteView resource(found->bytes.data(), found->bytes.size());
+    if (!block) {
+        // What BuildAnsiVersionBlock checks before it can fail: a size given out means the
+        // block can be built. A block that cannot is built below for the reason.
+        auto rootLength = resource.U16(0, "version block: root length");
+        if (rootLength && *rootLength <= resource.size() && ReadVersionRoot(ByteView(resource.data(), *rootLength))) {
+            size = DWORD(AnsiVersionBlockBound(*rootLength));
+            return ERROR_SUCCESS;
+        }
+    }
+    auto built = BuildAnsiVersionBlock(resource);
     if (!built) {
         SetDiagnosis("version resource: " + built.error().Message());
         return ERROR_INVALID_DATA;
     }
-    block = std::move(*built);
+    size = DWORD(built->size());
+    if (block) *block = std::move(*built);
     return ERROR_SUCCESS;
 }
 
@@ -209,14 +248,14 @@ extern "C" {
 
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR fileName, LPDWORD handle) {
     if (handle) *handle = 0;
-    std::vector<BYTE> block;
-    DWORD error = navo::win32::ReadVersionBlock(fileName, block);
+    DWORD size = 0;
+    DWORD error = navo::win32::ReadVersionBlock(fileName, nullptr, size);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return 0;
     }
     SetLastError(ERROR_SUCCESS);
-    return DWORD(block.size());
+    return size;
 }
 
 BOOL WINAPI GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD size, LPVOID data) {
@@ -225,7 +264,8 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD size, LPVOID data)
         return FALSE;
     }
     std::vector<BYTE> block;
-    DWORD error = navo::win32::ReadVersionBlock(fileName, block);
+    DWORD built = 0;
+    DWORD error = navo::win32::ReadVersionBlock(fileName, &block, built);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;

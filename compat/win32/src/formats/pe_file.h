@@ -1,0 +1,96 @@
+// Reading a module file in bounded pieces: its PE headers and section table, the path
+// through the resource directory to one resource, an ELF file's section, each read with
+// pread into a small buffer. A reader that needs one resource of a large file reads a few
+// KiB of it, never the whole file.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "formats/pe_image.h"
+
+namespace navo::win32 {
+
+// The bytes of a file, read on demand: through a descriptor with pread, or from bytes in
+// memory (tests and fuzzing). Reads are bounded by the file's size as given, and a read
+// ahead of at most one chunk keeps the next small read from costing a system call.
+class FileWindow {
+public:
+    // `fd` stays the caller's and must stay open while the window is used.
+    FileWindow(int fd, uint64_t size) : fd_(fd), size_(size) {}
+    explicit FileWindow(ByteView memory) : memory_(memory), size_(memory.size()) {}
+    FileWindow(const FileWindow&) = delete;
+    FileWindow& operator=(const FileWindow&) = delete;
+
+    uint64_t size() const { return size_; }
+    // The bytes [offset, offset + length) of the file, or an error naming `what` when they
+    // run past its end or cannot be read. The view is valid until the next Read.
+    [[nodiscard]] Expected<ByteView> Read(uint64_t offset, size_t length, const char* what);
+    // The same bytes, copied into `out`.
+    [[nodiscard]] Expected<Done> Copy(uint64_t offset, size_t length, std::vector<BYTE>& out, const char* what);
+
+    static constexpr size_t kChunk = 4096;
+
+private:
+    int fd_ = -1;
+    ByteView memory_;
+    uint64_t size_ = 0;
+    std::vector<BYTE> buffer_;
+    uint64_t bufferAt_ = 0;
+};
+
+// PE headers that lie further into a file than this are refused rather than read.
+inline constexpr size_t kMaxPeHeaderBytes = size_t(16) << 20;
+
+// The headers and section table of the PE file in `file`, read from its start. The
+// image's bytes() are a view of the window and go stale with its next read: use its
+// sections and directories only.
+[[nodiscard]] Expected<PeImage> ReadPeFileHeaders(FileWindow& file);
+
+// Where the file bytes of [rva, rva + size) are: they must lie inside one section's raw
+// data, and inside the file.
+[[nodiscard]] Expected<uint64_t> PeFileOffsetOf(const PeImage& headers, uint64_t fileSize, DWORD rva, DWORD size,
+                                                const char* what);
+
+// A resource found in a file: the platform's error for the level a lookup stopped at, or
+// ERROR_SUCCESS and where the resource's bytes are.
+struct FileResource {
+    DWORD error = ERROR_SUCCESS;
+    uint64_t offset = 0;
+    DWORD size = 0;
+    WORD language = 0;
+};
+
+// The resource of integer `type` and `name`, found as ResourceIndex::Find finds it (the
+// first of `languages` the name has, else, with LanguageFallback::FirstLanguage, its first language;
+// repeated types and names count as one) while reading only the directories on the way to
+// it. An error for a malformed directory on that way.
+[[nodiscard]] Expected<FileResource> FindPeFileResource(FileWindow& file, const PeImage& headers, WORD type,
+                                                        WORD name, std::span<const LANGID> languages,
+                                                        LanguageFallback fallback);
+
+// The file range of an ELF file's section.
+struct FileRange {
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
+// FindElfSection over a file read in pieces: the section called `name`, with the same
+// errors (not such an ELF file, table or names past the end, no such section, no bytes in
+// the file).
+[[nodiscard]] Expected<FileRange> FindElfFileSection(FileWindow& file, const char* name);
+
+}  // namespace navo::win32
+
+namespace navo::win32 {
+
+// The resources of a PE file in few bytes: its headers, then the file-backed bytes of the
+// section that holds its resource directory, with that section's file offset moved to
+// follow the headers and the other sections' raw data dropped. An image of it indexes as
+// the whole file does when every resource lies in that section; one whose data lies
+// elsewhere fails to index, and its reader falls back to the whole file. An error when the
+// headers are unreadable or the directory lies in no section inside the file.
+[[nodiscard]] Expected<std::vector<BYTE>> ReadPeResourceImage(FileWindow& file);
+
+}  // namespace navo::win32
