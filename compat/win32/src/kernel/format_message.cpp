@@ -526,7 +526,7 @@ Expected<std::optional<MessageEntry>> FindMessageEntry(ByteView image, DWORD id)
 }
 
 // The message table of `module` (null: the executable), language search as the platform's.
-DWORD LoadModuleMessage(HMODULE module, DWORD id, LANGID language, std::string& text) {
+[[nodiscard]] DWORD LoadModuleMessage(HMODULE module, DWORD id, LANGID language, std::string& text) {
     if (!module) module = GetModuleHandleA(nullptr);
     HRSRC resource = FindResourceExA(module, RT_MESSAGETABLE, MAKEINTRESOURCEA(kMessageTableName), language);
     if (!resource) return GetLastError();
