@@ -64,6 +64,7 @@ enum class Statement : int {
 
 inline constexpr const char* kStatementText[] = {
 #define NAVO_STATEMENT_TEXT(name, text) text,
+    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): statements written on two lines
     NAVO_REGISTRY_STATEMENTS(NAVO_STATEMENT_TEXT)
 #undef NAVO_STATEMENT_TEXT
 };
