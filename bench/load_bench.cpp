@@ -6,10 +6,14 @@
 //
 // Counters: navotools_us and sqlite3_us, the medians of the samples; ratio, the first
 // over the second. The benchmark's own time is libNavoTools' load.
+//
+// NAVOTOOLS_LOAD_BENCH_LIBRARY names another build of the library to load instead of this
+// one (to compare two builds in the same way).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -32,17 +36,23 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+std::string Library() {
+    const char* other = getenv("NAVOTOOLS_LOAD_BENCH_LIBRARY");
+    return other && *other ? other : NAVOTOOLS_BENCH_LIBRARY;
+}
+
 void BM_DlopenFreshProcess(benchmark::State& state) {
+    const std::string library = Library();
     std::vector<double> ours, sqlite;
     bool oursFirst = true;
     for (auto _ : state) {
         double a, b;
         if (oursFirst) {
-            a = Sample(NAVOTOOLS_BENCH_LIBRARY);
+            a = Sample(library);
             b = Sample("libsqlite3.so.0");
         } else {
             b = Sample("libsqlite3.so.0");
-            a = Sample(NAVOTOOLS_BENCH_LIBRARY);
+            a = Sample(library);
         }
         oursFirst = !oursFirst;
         if (a < 0 || b < 0) {
