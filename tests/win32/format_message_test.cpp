@@ -379,21 +379,21 @@ TEST(FormatMessageInserts, ThirdDigitIsText) {
 
 TEST(FormatMessageInserts, FloatingPointConversionsAreRefused) {
     const DWORD_PTR args[] = {1};
-    for (const char* format : {"%1!f!", "%1!e!", "%1!g!", "%1!G!", "%1!a!", "%1!n!"}) {
+    for (const char* format : {"%1!f!", "%1!e!", "%1!g!", "%1!G!", "%1!a!"}) {
         TodoWine("floating-point inserts are formatted",
                  [&] { EXPECT_EQ("<failed 87>", ExpandArray(format, args, 1)) << format; });
     }
+    NAVOTOOLS_SKIP_UNDER_WINE("%n writes the count through its argument, here the address 1, and crashes");
+    EXPECT_EQ("<failed 87>", ExpandArray("%1!n!", args, 1));
 }
 
 TEST(FormatMessageInserts, MalformedFormatsAreRefused) {
     const DWORD_PTR args[] = {1, 2, 3};
-    const char* const why = "malformed printf inserts are formatted or fail with another code";
-    TodoWine(why, [&] { EXPECT_EQ("<failed 87>", ExpandArray("%1!d", args, 3)) << "no closing !"; });
-    TodoWine(why, [&] { EXPECT_EQ("<failed 87>", ExpandArray("%1!!", args, 3)) << "no conversion"; });
-    TodoWine(why, [&] {
-        EXPECT_EQ("<failed 87>", ExpandArray("%1!0000000000000000000000000000001d!", args, 3))
-            << "longer than the platform's limit";
-    });
+    EXPECT_EQ("<failed 87>", ExpandArray("%1!d", args, 3)) << "no closing !";
+    TodoWine("an empty printf format is formatted",
+             [&] { EXPECT_EQ("<failed 87>", ExpandArray("%1!!", args, 3)) << "no conversion"; });
+    EXPECT_EQ("<failed 87>", ExpandArray("%1!0000000000000000000000000000001d!", args, 3))
+        << "longer than the platform's limit";
 }
 
 // ---- argument arrays of known length -------------------------------------------------
