@@ -47,12 +47,19 @@ def build_floor(folder):
 
 
 def run(command, capture=False):
-    """Elapsed nanoseconds of the whole process, and its outputs when captured."""
-    out = subprocess.PIPE if capture else subprocess.DEVNULL
+    """Elapsed and CPU (user + system) nanoseconds of the whole process, and its outputs
+    when captured. The CPU time shows the work when a busy machine stretches the elapsed
+    time."""
+    if capture:
+        start = time.perf_counter_ns()
+        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        return time.perf_counter_ns() - start, 0, done
     start = time.perf_counter_ns()
-    done = subprocess.run(command, stdout=out, stderr=out, text=True)
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, _, usage = os.wait4(child.pid, 0)
     elapsed = time.perf_counter_ns() - start
-    return elapsed, done
+    child.returncode = 0  # reaped by wait4
+    return elapsed, int((usage.ru_utime + usage.ru_stime) * 1e9), None
 
 
 # "FILE: 1.02.04 (1.2.3.4)" from navotools; "FILE: 1.2.3.4" from pefile_version.py --list.
@@ -102,24 +109,32 @@ def main():
             "pefile": [sys.executable, os.path.join(HERE, "pefile_version.py"), "--list", *files],
             "floor": [floor, *files],
         }
-        outputs = {name: run(command, capture=True)[1] for name, command in commands.items()}
+        outputs = {name: run(command, capture=True)[2] for name, command in commands.items()}
         differ = compare(files, versions(outputs["navotools"], OURS), versions(outputs["pefile"], THEIRS))
         with_version = sum(1 for line in outputs["pefile"].stdout.splitlines() if THEIRS.match(line))
 
         times = {name: [] for name in commands}
+        cpu = {name: [] for name in commands}
         for _ in range(args.runs):
             for name, command in commands.items():
-                times[name].append(run(command)[0])
+                elapsed, used, _ = run(command)
+                times[name].append(elapsed)
+                cpu[name].append(used)
 
-    per_file = {name: statistics.median(samples) / len(files) / 1000.0 for name, samples in times.items()}
-    ratio_pefile = statistics.median(p / n for p, n in zip(times["pefile"], times["navotools"]))
-    ratio_floor = statistics.median(n / f for n, f in zip(times["navotools"], times["floor"]))
-    print("%d files (%d with a version resource), %d paired rounds, medians:" % (len(files), with_version, args.runs))
-    print("  navotools fileversion  %8.1f us per file" % per_file["navotools"])
-    print("  pefile                 %8.1f us per file" % per_file["pefile"])
-    print("  floor (open, 2 preads) %8.1f us per file" % per_file["floor"])
-    print("  pefile / navotools     %8.1f x" % ratio_pefile)
-    print("  navotools / floor      %8.1f x" % ratio_floor)
+    def report(label, samples):
+        per_file = {name: statistics.median(values) / len(files) / 1000.0 for name, values in samples.items()}
+        ratio_pefile = statistics.median(p / n for p, n in zip(samples["pefile"], samples["navotools"]))
+        ratio_floor = statistics.median(n / f for n, f in zip(samples["navotools"], samples["floor"]))
+        print("%s, medians:" % label)
+        print("  navotools fileversion  %8.1f us per file" % per_file["navotools"])
+        print("  pefile                 %8.1f us per file" % per_file["pefile"])
+        print("  floor (open, 2 preads) %8.1f us per file" % per_file["floor"])
+        print("  pefile / navotools     %8.1f x" % ratio_pefile)
+        print("  navotools / floor      %8.1f x" % ratio_floor)
+
+    print("%d files (%d with a version resource), %d paired rounds" % (len(files), with_version, args.runs))
+    report("elapsed time", times)
+    report("CPU time (user + system)", cpu)
     if differ:
         print("navotools and pefile disagree on %d files:" % len(differ))
         for path, a, b in differ[:20]:
