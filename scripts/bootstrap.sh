@@ -26,6 +26,7 @@ test_packages=(
   xdotool imagemagick libxfixes-dev     # tests: keys into dialogs, their pictures, the cursor
   xvfb x11-apps liblnk-utils            # tests: a virtual display, xeyes, lnkinfo
   python3                               # tests: Python's email package reads the mail we write
+  python3-pefile                        # benchmarks: the file-version reference (bench/pefile_version.py)
   xdg-utils                             # xdg-email: mail to the desktop's client (tests run the real one)
   g++-mingw-w64-x86-64 g++-mingw-w64-i686   # the Windows DLL (x64 and x86)
   mingw-w64-tools                       # Windows build helpers (widl, gendef)

@@ -63,6 +63,7 @@ set(NAVOTOOLS_TEST_SOURCES_win32
   language_test.cpp
   late_library_test.cpp
   paths_test.cpp
+  pe_file_test.cpp
   pe_image_test.cpp
   process_test.cpp
   profile_encoding_test.cpp

@@ -37,6 +37,7 @@ set(NAVOTOOLS_WINDOWS_SKIPPED_FILES
   "win32/late_library_test.cpp:the Linux layer loads ICU, Xlib and SQLite on first use"
   "win32/paths_test.cpp:the Linux state directory and its Windows folders"
   "win32/pe_image_test.cpp:the Linux layer's PE and ELF readers"
+  "win32/pe_file_test.cpp:the Linux layer's piecewise reader of module files"
   "win32/process_test.cpp:the Linux process layer (command lines, Xvfb)"
   "win32/reg_file_test.cpp:the Linux layer's .reg reader"
   "win32/registry_sharing_test.cpp:SQLite store internals, fork and SIGKILL"

@@ -401,6 +401,27 @@ TEST(FileVersionBuffer, QueriesOfACutBlockStayInsideIt) {
 }
 #endif
 
+#if !defined(_WIN32)
+// The size reported is known before the block is built, and bounds it: the block in a
+// buffer of that size is whole (its table's total fits) and the same as in a larger one.
+TEST(FileVersionBuffer, TheReportedSizeHoldsTheWholeBlock) {
+    for (const char* name : {"version_1_2_3_4.dll", "version_1_2_3_4_x86.dll", "version_2_10_0_150.dll",
+                             "version_4_123_0_5.dll", "version_1_10_0_0.dll", "../libNavoTools.so"}) {
+        Block block = ReadBlock(FixturePath(name));
+        ASSERT_GE(block.size, 8u) << name;
+        const size_t table = (size_t(block.bytes[0] | (block.bytes[1] << 8)) + 3) & ~size_t(3);
+        ASSERT_LE(table + 12, block.size) << name;
+        EXPECT_EQ(memcmp(block.bytes.data() + table, "FE2X", 4), 0) << name;
+        DWORD total = 0;
+        memcpy(&total, block.bytes.data() + table + 8, 4);
+        EXPECT_LE(total, block.size) << name;
+        std::vector<BYTE> larger(size_t(block.size) * 2 + 64, 0);
+        ASSERT_TRUE(GetFileVersionInfoA(FixturePath(name).c_str(), 0, DWORD(larger.size()), larger.data()));
+        EXPECT_EQ(memcmp(larger.data(), block.bytes.data(), total), 0) << name;
+    }
+}
+#endif
+
 TEST(FileVersionBuffer, ALargerBufferKeepsItsTail) {
     const std::string file = FixturePath("version_2_0_0_0.dll");
     const DWORD size = GetFileVersionInfoSizeA(file.c_str(), nullptr);

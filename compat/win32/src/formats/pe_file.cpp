@@ -227,7 +227,7 @@ constexpr BYTE kElfLittleEndian = 1;
 constexpr DWORD kSectionNoBits = 8;           // SHT_NOBITS
 constexpr WORD kSectionIndexEscape = 0xFFFF;  // SHN_XINDEX: the real index is elsewhere
 // A section name table up to this size is read once; a larger one name by name.
-constexpr uint64_t kNamesCopyLimit = 64 * 1024;
+constexpr uint64_t kNamesCopyLimit = uint64_t(64) * 1024;
 
 struct ElfLayout {
     size_t headerSize, shoff, shentsize, shnum, shstrndx;

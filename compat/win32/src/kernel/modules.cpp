@@ -228,7 +228,7 @@ HMODULE WINAPI NavoRegisterElfModule(const void* addressInModule, const void* re
         auto& exe = navo::win32::Executable(t, false);
         if (exe->base == nullptr) {
             exe->base = info.dli_fbase;
-            if (exe->ownedBytes.empty() && image.size()) navo::win32::IndexResources(*exe, image);
+            if (exe->ownedBytes.empty() && !image.empty()) navo::win32::IndexResources(*exe, image);
         }
         return navo::win32::HandleOf(exe);
     }
@@ -238,7 +238,7 @@ HMODULE WINAPI NavoRegisterElfModule(const void* addressInModule, const void* re
     m->kind = ModuleKind::Elf;
     m->base = info.dli_fbase;
     m->path = navo::win32::AbsolutePath(info.dli_fname);
-    if (image.size()) navo::win32::IndexResources(*m, image);
+    if (!image.empty()) navo::win32::IndexResources(*m, image);
     t.modules.push_back(m);
     return navo::win32::HandleOf(m);
 }
