@@ -51,16 +51,10 @@ public:
         }
         DWORD error = ERROR_SUCCESS;
         if (st.st_size > 0 && st.st_size <= kReadLimit) {
-            // Mapping and unmapping a small file costs more than reading it.
-            copy_.resize(size_t(st.st_size));
-            size_t done = 0;
-            while (done < copy_.size()) {
-                ssize_t n = pread(fd, copy_.data() + done, copy_.size() - done, off_t(done));
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
-                done += size_t(n);
-            }
-            copy_.resize(done);  // a file cut short meanwhile reads as what is left
+            // Mapping and unmapping a small file costs more than reading it. The size was
+            // checked, so the read cannot refuse it; a file cut short meanwhile reads as
+            // what is left.
+            (void)ReadOpenFile(fd, st, size_t(kReadLimit), copy_);
         } else if (st.st_size > 0) {
             void* map = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
             if (map != MAP_FAILED) {
