@@ -5,39 +5,10 @@
 #include <unicode/utf8.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace navo::win32::utf {
 namespace {
-
-// Decodes UTF-8 and hands each code point to `emit`; an ill-formed part is handed over
-// as -1. Returns false as soon as `emit` does.
-template <typename Emit>
-bool DecodeUtf8(std::string_view text, Emit emit) {
-    const auto* s = reinterpret_cast<const uint8_t*>(text.data());
-    const size_t n = text.size();
-    size_t i = 0;
-    while (i < n) {
-        UChar32 c;
-        U8_NEXT(s, i, n, c);
-        if (!emit(c)) return false;
-    }
-    return true;
-}
-
-// Decodes UTF-16 and hands each code point to `emit`; an unpaired surrogate is handed
-// over as itself. Returns false as soon as `emit` does.
-template <typename Emit>
-bool DecodeUtf16(std::u16string_view text, Emit emit) {
-    const char16_t* s = text.data();
-    const size_t n = text.size();
-    size_t i = 0;
-    while (i < n) {
-        UChar32 c;
-        U16_NEXT(s, i, n, c);
-        if (!emit(c)) return false;
-    }
-    return true;
-}
 
 void AppendUtf16(std::u16string& out, UChar32 c) {
     if (U_IS_BMP(c)) {
@@ -53,6 +24,47 @@ void AppendScalar(std::string& out, UChar32 c) {
     int32_t k = 0;
     U8_APPEND_UNSAFE(bytes, k, c);
     out.append(reinterpret_cast<const char*>(bytes), size_t(k));
+}
+
+// One code point at text[i], advancing i past it: ICU's macros give a negative value for
+// an ill-formed UTF-8 part and the surrogate itself for an unpaired one.
+UChar32 NextOfUtf8(const char* text, size_t& i, size_t n) {
+    const auto* s = reinterpret_cast<const uint8_t*>(text);
+    UChar32 c;
+    U8_NEXT(s, i, n, c);
+    return c;
+}
+
+UChar32 NextOfUtf16(const char16_t* s, size_t& i, size_t n) {
+    UChar32 c;
+    U16_NEXT(s, i, n, c);
+    return c;
+}
+
+enum class Mode { kReplace, kStrict };
+
+// Decodes `in` with `next` and appends each code point to the result with `append`. An
+// ill-formed part becomes U+FFFD, or in strict mode ends the conversion with nothing (so
+// the result is never nothing in replace mode).
+template <typename Out, typename In, typename Next, typename Append>
+std::optional<Out> Transcode(In in, Mode mode, Next next, Append append) {
+    Out out;
+    out.reserve(in.size());
+    for (size_t i = 0; i < in.size();) {
+        const UChar32 c = next(in.data(), i, in.size());
+        const bool illFormed = c < 0 || U_IS_SURROGATE(c);
+        if (illFormed && mode == Mode::kStrict) return std::nullopt;
+        append(out, illFormed ? UChar32(kReplacementCharacter) : c);
+    }
+    return out;
+}
+
+std::optional<std::u16string> Utf8To16(std::string_view text, Mode mode) {
+    return Transcode<std::u16string>(text, mode, NextOfUtf8, AppendUtf16);
+}
+
+std::optional<std::string> Utf16To8(std::u16string_view units, Mode mode) {
+    return Transcode<std::string>(units, mode, NextOfUtf16, AppendScalar);
 }
 
 std::u16string UnitsOf(std::string_view bytes) {
@@ -74,49 +86,11 @@ std::string BytesOf(std::u16string_view units) {
 
 }  // namespace
 
-std::u16string ToUtf16(std::string_view utf8, Replace) {
-    std::u16string out;
-    out.reserve(utf8.size());
-    DecodeUtf8(utf8, [&](UChar32 c) {
-        AppendUtf16(out, c < 0 ? UChar32(kReplacementCharacter) : c);
-        return true;
-    });
-    return out;
-}
+std::u16string ToUtf16(std::string_view utf8, Replace) { return Utf8To16(utf8, Mode::kReplace).value_or(u""); }
+std::optional<std::u16string> ToUtf16(std::string_view utf8, Strict) { return Utf8To16(utf8, Mode::kStrict); }
 
-std::optional<std::u16string> ToUtf16(std::string_view utf8, Strict) {
-    std::u16string out;
-    out.reserve(utf8.size());
-    if (!DecodeUtf8(utf8, [&](UChar32 c) {
-            if (c < 0) return false;
-            AppendUtf16(out, c);
-            return true;
-        }))
-        return std::nullopt;
-    return out;
-}
-
-std::string ToUtf8(std::u16string_view units, Replace) {
-    std::string out;
-    out.reserve(units.size());
-    DecodeUtf16(units, [&](UChar32 c) {
-        AppendScalar(out, U_IS_SURROGATE(c) ? UChar32(kReplacementCharacter) : c);
-        return true;
-    });
-    return out;
-}
-
-std::optional<std::string> ToUtf8(std::u16string_view units, Strict) {
-    std::string out;
-    out.reserve(units.size());
-    if (!DecodeUtf16(units, [&](UChar32 c) {
-            if (U_IS_SURROGATE(c)) return false;
-            AppendScalar(out, c);
-            return true;
-        }))
-        return std::nullopt;
-    return out;
-}
+std::string ToUtf8(std::u16string_view units, Replace) { return Utf16To8(units, Mode::kReplace).value_or(""); }
+std::optional<std::string> ToUtf8(std::u16string_view units, Strict) { return Utf16To8(units, Mode::kStrict); }
 
 std::string Utf16LeToUtf8(std::string_view bytes, Replace, CutUnit cut) {
     std::string out = ToUtf8(UnitsOf(bytes), kReplace);
@@ -138,7 +112,9 @@ std::optional<std::string> Utf8ToUtf16Le(std::string_view utf8, Strict) {
 }
 
 bool IsUtf8(std::string_view bytes) {
-    return DecodeUtf8(bytes, [](UChar32 c) { return c >= 0; });
+    for (size_t i = 0; i < bytes.size();)
+        if (NextOfUtf8(bytes.data(), i, bytes.size()) < 0) return false;
+    return true;
 }
 
 void AppendUtf8(std::string& out, char32_t codePoint, Replace) {
@@ -154,9 +130,7 @@ size_t WholeCharacterPrefix(std::string_view utf8, size_t room) {
     size_t start = room;
     for (int back = 0; back < 3 && start > 0 && U8_IS_TRAIL(s[start]); ++back) --start;
     size_t end = start;
-    UChar32 c;
-    U8_NEXT(s, end, utf8.size(), c);
-    (void)c;
+    NextOfUtf8(utf8.data(), end, utf8.size());
     return end > room ? start : room;
 }
 
