@@ -24,13 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (headers) {
         auto index = IndexPeResources(*whole);
         for (WORD type : {WORD(16), WORD(6), WORD(3)}) {
-            auto path = FindPeFileResource(file, *headers, type, 1, languages, true);
+            auto path = FindPeFileResource(file, *headers, type, 1, languages, LanguageFallback::FirstLanguage);
             if (path && path->error == ERROR_SUCCESS && (path->offset > size || path->size > size - path->offset))
                 __builtin_trap();
             if (!index) continue;
             // The whole tree reads: the path through it reads too, to the same entry.
             if (!path) __builtin_trap();
-            auto found = index->Find(ResourceKey::Id(type), ResourceKey::Id(1), languages, true);
+            auto found = index->Find(ResourceKey::Id(type), ResourceKey::Id(1), languages, LanguageFallback::FirstLanguage);
             if (found.entry ? path->error != ERROR_SUCCESS || path->offset != uint64_t(found.entry->data - bytes.data()) ||
                                   path->size != found.entry->size
                             : path->error != found.error)

@@ -47,7 +47,7 @@ void ExpectPathWalkAgrees(FileWindow& file, const std::vector<BYTE>& bytes, cons
     ASSERT_EQ(bool(headers), bool(PeImage::Parse(ByteView(bytes.data(), bytes.size())))) << what;
     if (!headers || !whole) return;
     for (WORD type : {WORD(16), WORD(6), WORD(11)}) {
-        for (bool fallback : {true, false}) {
+        for (LanguageFallback fallback : {LanguageFallback::FirstLanguage, LanguageFallback::None}) {
             auto found = whole->Find(ResourceKey::Id(type), ResourceKey::Id(1), kLanguages, fallback);
             auto path = FindPeFileResource(file, *headers, type, 1, kLanguages, fallback);
             ASSERT_TRUE(path) << what << ": " << path.error().Message();
@@ -109,7 +109,7 @@ TEST(PeFile, RealImagesReadInPiecesAsWhole) {
         ExpectCompactImageAgrees(file, bytes, path);
         auto headers = ReadPeFileHeaders(file);
         if (headers) {
-            auto version = FindPeFileResource(file, *headers, 16, 1, kLanguages, true);
+            auto version = FindPeFileResource(file, *headers, 16, 1, kLanguages, LanguageFallback::FirstLanguage);
             withVersion += version && version->error == ERROR_SUCCESS;
         }
     }
@@ -171,7 +171,7 @@ TEST(PeFile, AFileThatShrinksReadsAsCut) {
     FileWindow file(fd.fd, bytes.size());  // the size taken before the cut
     auto headers = ReadPeFileHeaders(file);
     if (headers) {
-        auto version = FindPeFileResource(file, *headers, 16, 1, kLanguages, true);
+        auto version = FindPeFileResource(file, *headers, 16, 1, kLanguages, LanguageFallback::FirstLanguage);
         EXPECT_FALSE(version && version->error == ERROR_SUCCESS);
     }
     auto tail = file.Read(bytes.size() - 16, 16, "tail");
