@@ -39,6 +39,15 @@ def wine_dlls(count):
     return dlls[:count]
 
 
+def pefile_python():
+    """An interpreter that imports pefile: this one, else the system's, where Debian's
+    python3-pefile lives."""
+    for python in (sys.executable, "/usr/bin/python3"):
+        if python and subprocess.run([python, "-c", "import pefile"], capture_output=True).returncode == 0:
+            return python
+    sys.exit("no Python with pefile (apt-get install python3-pefile)")
+
+
 def build_floor(folder):
     compiler = shutil.which("cc") or shutil.which("gcc") or sys.exit("no C compiler (cc) to build the floor")
     program = os.path.join(folder, "pread_floor")
@@ -106,10 +115,13 @@ def main():
         floor = build_floor(folder)
         commands = {
             "navotools": [args.navotools, "fileversion", *files],
-            "pefile": [sys.executable, os.path.join(HERE, "pefile_version.py"), "--list", *files],
+            "pefile": [pefile_python(), os.path.join(HERE, "pefile_version.py"), "--list", *files],
             "floor": [floor, *files],
         }
         outputs = {name: run(command, capture=True)[2] for name, command in commands.items()}
+        for name in ("pefile", "floor"):
+            if not outputs[name].stdout.strip():
+                sys.exit("%s failed: %s" % (name, outputs[name].stderr.strip()[-2000:]))
         differ = compare(files, versions(outputs["navotools"], OURS), versions(outputs["pefile"], THEIRS))
         with_version = sum(1 for line in outputs["pefile"].stdout.splitlines() if THEIRS.match(line))
 

@@ -1,6 +1,6 @@
 // navotools fileversion: the version of each file given, as CVersion reads it and as the
 // four numbers of its version resource.
-#include <cstdlib>
+#include <memory>
 
 #include "NavoTools.h"
 #include "command.h"
@@ -8,20 +8,18 @@
 namespace navotools {
 namespace {
 
+// Room for any version block GetFileVersionInfoA hands out: the resource is at most 64 KiB
+// (its root length is a WORD), and the ANSI block made of it is at most about four times
+// that (the platform's is twice the resource plus 4). With a buffer this large the block is
+// read in one call, so each file is opened once rather than once more for its size.
+constexpr DWORD kLargestBlock = 0x48000;
+
 // The four numbers of the file's fixed version; false with the last error when there is
-// none.
-bool ReadFourParts(const char* file, DWORD parts[4]) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(file, &handle);
-    if (size == 0) return false;
-    void* block = malloc(size);
-    if (!block) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
-    }
+// none. `block` holds kLargestBlock bytes.
+bool ReadFourParts(const char* file, BYTE* block, DWORD parts[4]) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    bool ok = GetFileVersionInfoA(file, handle, size, block) &&
+    bool ok = GetFileVersionInfoA(file, 0, kLargestBlock, block) &&
               VerQueryValueA(block, "\\", reinterpret_cast<LPVOID*>(&fixed), &length);
     if (ok && (length < sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != VS_FFI_SIGNATURE)) {
         SetLastError(ERROR_INVALID_DATA);
@@ -33,7 +31,6 @@ bool ReadFourParts(const char* file, DWORD parts[4]) {
         parts[2] = HIWORD(fixed->dwFileVersionLS);
         parts[3] = LOWORD(fixed->dwFileVersionLS);
     }
-    free(block);
     return ok;
 }
 
@@ -49,9 +46,11 @@ void Declare(CLI::App& app) {
     app.add_option("FILE", *files, "the files")->required()->option_text(" ");
     SetAction(app, [files] {
         int result = kOk;
+        // Left uninitialised: only the pages a block is written to are ever touched.
+        const auto block = std::make_unique_for_overwrite<BYTE[]>(kLargestBlock);
         for (const std::string& file : *files) {
             DWORD parts[4] = {};
-            if (!ReadFourParts(file.c_str(), parts)) {
+            if (!ReadFourParts(file.c_str(), block.get(), parts)) {
                 result = Fail(file + ": no version information", GetLastError());
                 continue;
             }

@@ -172,17 +172,18 @@ public:
     // UTF-16LE units up to a zero unit, which is read but not kept. At most `maxUnits`
     // units before the terminator.
     Expected<std::u16string> Utf16z(const char* what, size_t maxUnits = size_t(-1)) {
-        std::u16string text;
-        for (size_t at = offset_;; at += 2) {
-            auto unit = bytes_.U16(at, what);
-            if (!unit) return Fail(what, "no terminator");
-            if (*unit == 0) {
-                offset_ = at + 2;
-                return text;
-            }
-            if (text.size() == maxUnits) return Fail(what, "too long");
-            text.push_back(char16_t(*unit));
+        const size_t available = remaining() / 2;
+        const BYTE* at = bytes_.data() + offset_;
+        size_t units = 0;
+        while (units < available && (at[2 * units] | at[2 * units + 1]) != 0) {
+            if (units == maxUnits) return Fail(what, "too long");
+            ++units;
         }
+        if (units == available) return Fail(what, "no terminator");
+        std::u16string text(units, u'\0');
+        for (size_t i = 0; i < units; ++i) text[i] = char16_t(at[2 * i] | (at[2 * i + 1] << 8));
+        offset_ += 2 * units + 2;
+        return text;
     }
     // Exactly `units` UTF-16LE units.
     Expected<std::u16string> Utf16(size_t units, const char* what) {

@@ -14,23 +14,26 @@ namespace navo::win32 {
 Expected<ByteView> FileWindow::Read(uint64_t offset, size_t length, const char* what) {
     if (offset > size_ || length > size_ - offset) return ReadError{std::string(what) + ": past the end", size_t(offset)};
     if (fd_ < 0) return ByteView(memory_.data() + offset, length);
-    if (offset >= bufferAt_ && length <= buffer_.size() && offset - bufferAt_ <= buffer_.size() - length)
-        return ByteView(buffer_.data() + (offset - bufferAt_), length);
+    if (offset >= bufferAt_ && length <= filled_ && offset - bufferAt_ <= filled_ - length)
+        return ByteView(buffer_.get() + (offset - bufferAt_), length);
     // Read ahead to a chunk: the next read is usually just after this one.
     const size_t chunk = size_t(std::min<uint64_t>(std::max(length, kChunk), size_ - offset));
-    buffer_.resize(chunk);
+    if (chunk > capacity_) {
+        buffer_ = std::make_unique_for_overwrite<BYTE[]>(chunk);
+        capacity_ = chunk;
+    }
     size_t done = 0;
     while (done < chunk) {
-        ssize_t n = pread(fd_, buffer_.data() + done, chunk - done, off_t(offset + done));
+        ssize_t n = pread(fd_, buffer_.get() + done, chunk - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += size_t(n);
     }
     bufferAt_ = offset;
-    buffer_.resize(done);
+    filled_ = done;
     // A file cut short since its size was taken reads as one that ends here.
     if (done < length) return ReadError{std::string(what) + ": past the end", size_t(offset + done)};
-    return ByteView(buffer_.data(), length);
+    return ByteView(buffer_.get(), length);
 }
 
 Expected<Done> FileWindow::Copy(uint64_t offset, size_t length, std::vector<BYTE>& out, const char* what) {
@@ -172,6 +175,14 @@ Expected<uint64_t> PeFileOffsetOf(const PeImage& headers, uint64_t fileSize, DWO
 
 Expected<FileResource> FindPeFileResource(FileWindow& file, const PeImage& headers, WORD type, WORD name,
                                           std::span<const LANGID> languages, LanguageFallback fallback) {
+    return FindPeFileResource(
+        file, headers, type, name, [languages] { return std::vector<LANGID>(languages.begin(), languages.end()); },
+        fallback);
+}
+
+Expected<FileResource> FindPeFileResource(FileWindow& file, const PeImage& headers, WORD type, WORD name,
+                                          const std::function<std::vector<LANGID>()>& languages,
+                                          LanguageFallback fallback) {
     const PeDataDirectory rsrc = headers.Directory(kPeDirectoryResource);
     if (rsrc.rva == 0 && rsrc.size == 0) return FileResource{ERROR_RESOURCE_DATA_NOT_FOUND};
     if (rsrc.size < kDirectoryHeaderSize) return ReadError{"resource directory: smaller than its header", rsrc.rva};
@@ -209,7 +220,10 @@ Expected<FileResource> FindPeFileResource(FileWindow& file, const PeImage& heade
     }
     if (!typeFound) return FileResource{ERROR_RESOURCE_TYPE_NOT_FOUND};
     if (groups.empty()) return FileResource{ERROR_RESOURCE_NAME_NOT_FOUND};
-    for (LANGID language : languages)
+    // One resource and a fallback to the first: it is the answer whatever the languages.
+    if (fallback == LanguageFallback::FirstLanguage && groups.size() == 1 && groups.front().size() == 1)
+        return groups.front().front();
+    for (LANGID language : languages())
         for (const auto& group : groups)
             for (const FileResource& r : group)
                 if (r.language == language) return r;

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <span>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "formats/pe_image.h"
@@ -36,7 +38,11 @@ private:
     int fd_ = -1;
     ByteView memory_;
     uint64_t size_ = 0;
-    std::vector<BYTE> buffer_;
+    // What the last read brought in: filled_ bytes of the file from bufferAt_, in storage of
+    // capacity_ bytes that is reused (and never cleared first) while reads fit.
+    std::unique_ptr<BYTE[]> buffer_;
+    size_t capacity_ = 0;
+    size_t filled_ = 0;
     uint64_t bufferAt_ = 0;
 };
 
@@ -68,6 +74,11 @@ struct FileResource {
 // it. An error for a malformed directory on that way.
 [[nodiscard]] Expected<FileResource> FindPeFileResource(FileWindow& file, const PeImage& headers, WORD type,
                                                         WORD name, std::span<const LANGID> languages,
+                                                        LanguageFallback fallback);
+// The same, with the languages made by `languages` only when the name has more than one
+// to choose among: working out the user's languages costs more than the rest of a lookup.
+[[nodiscard]] Expected<FileResource> FindPeFileResource(FileWindow& file, const PeImage& headers, WORD type,
+                                                        WORD name, const std::function<std::vector<LANGID>()>& languages,
                                                         LanguageFallback fallback);
 
 // The file range of an ELF file's section.

@@ -1,5 +1,6 @@
 // Bounded reading of version blocks and the ANSI block of GetFileVersionInfoA.
 #include "formats/version_block.h"
+#include "formats/utf.h"
 
 #include <unicode/uchar.h>
 #include "formats/upper_case.h"
@@ -167,14 +168,9 @@ Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
         // same offset when their values are empty; one entry serves them both.
         if (!converted.empty() && converted.back().valueOffset == node.valueOffset) continue;
         std::u16string wide = VersionTextValue(raw, node);
-        std::string ansi;
-        if (!wide.empty()) {
-            int n = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-            if (n > 0) {
-                ansi.resize(size_t(n));
-                WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), ansi.data(), n, nullptr, nullptr);
-            }
-        }
+        // The ANSI code page is UTF-8, and WideCharToMultiByte without flags replaces what
+        // is ill-formed: the same conversion, in one pass.
+        std::string ansi = utf::ToUtf8(wide, utf::kReplace);
         converted.push_back({node.valueOffset, std::move(ansi), node.valueLength == 0});
     }
 

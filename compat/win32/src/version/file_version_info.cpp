@@ -140,8 +140,9 @@ constexpr uint64_t kMaxResourceImage = uint64_t(1) << 30;
 
 Expected<VersionResource> FindVersionResource(FileWindow& file) {
     // The language the platform's neutral lookup picks: the UI language, the user's and
-    // the system's, English, else the first the resource has.
-    const std::vector<LANGID> languages = ResourceLanguageCandidates(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+    // the system's, English, else the first the resource has. Worked out only where a
+    // version resource has several languages.
+    const auto languages = [] { return ResourceLanguageCandidates(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)); };
     auto magic = file.Read(0, size_t(std::min<uint64_t>(file.size(), 4)), "file header");
     if (!magic) return magic.error();
     VersionResource out;
@@ -165,7 +166,7 @@ Expected<VersionResource> FindVersionResource(FileWindow& file) {
         if (!copied) return copied.error();
         auto index = ReadPeResources(image.data(), image.size());
         if (!index) return index.error();
-        ResourceLookup found = index->Find(ResourceKey::Id(16), ResourceKey::Id(VS_VERSION_INFO), languages, LanguageFallback::FirstLanguage);
+        ResourceLookup found = index->Find(ResourceKey::Id(16), ResourceKey::Id(VS_VERSION_INFO), languages(), LanguageFallback::FirstLanguage);
         if (!found.entry) return VersionResource{found.error, {}};
         out.bytes.assign(found.entry->data, found.entry->data + std::min<size_t>(found.entry->size, kMaxVersionBlock));
         return out;
