@@ -1,6 +1,7 @@
 // Bounded reading of module files in pieces: PE headers, the path to one resource, ELF
 // sections.
 #include "formats/pe_file.h"
+#include "formats/pe_layout.h"
 
 #include <unistd.h>
 
@@ -45,38 +46,7 @@ Expected<Done> FileWindow::Copy(uint64_t offset, size_t length, std::vector<BYTE
 
 namespace {
 
-constexpr size_t kDosLfanew = 0x3C;
-constexpr size_t kCoffHeaderSize = 20;
-constexpr size_t kCoffSectionCount = 2;
-constexpr size_t kCoffOptionalSize = 16;
-constexpr size_t kSectionHeaderSize = 40;
-
-constexpr size_t kDirectoryHeaderSize = 16;
-constexpr size_t kDirectoryNamedCount = 12;
-constexpr size_t kDirectoryIdCount = 14;
-constexpr size_t kDirectoryEntrySize = 8;
-constexpr size_t kDataEntrySize = 16;
-constexpr DWORD kHighBit = 0x80000000u;
-
-// The file bytes from `rva` to the end of the file-backed part of the section holding it,
-// as PeImage::MapRva finds them.
-Expected<FileRange> SectionRest(const PeImage& headers, uint64_t fileSize, DWORD rva, const char* what) {
-    for (const PeSection& s : headers.sections()) {
-        // Bytes past VirtualSize are not part of the mapped section; a VirtualSize of 0
-        // means the raw size, as some linkers leave it.
-        const DWORD extent = s.virtualSize ? s.virtualSize : s.rawSize;
-        if (rva < s.virtualAddress || rva - s.virtualAddress >= extent) continue;
-        const DWORD within = rva - s.virtualAddress;
-        const DWORD fileBacked = extent < s.rawSize ? extent : s.rawSize;
-        if (within >= fileBacked) return ReadError{std::string(what) + ": in the section's zero-filled part", rva};
-        const uint64_t start = uint64_t(s.rawOffset) + within;
-        const uint64_t length = fileBacked - within;
-        if (start > fileSize || length > fileSize - start)
-            return ReadError{std::string(what) + ": section data past the end of the file", s.rawOffset};
-        return FileRange{start, length};
-    }
-    return ReadError{std::string(what) + ": RVA in no section", rva};
-}
+using namespace pe;  // NOLINT(google-build-using-namespace): the layout constants
 
 struct DirectoryEntry {
     bool isId = true;

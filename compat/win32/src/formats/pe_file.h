@@ -82,11 +82,6 @@ struct FileResource {
                                                         LanguageFallback fallback);
 
 // The file range of an ELF file's section.
-struct FileRange {
-    uint64_t offset = 0;
-    uint64_t size = 0;
-};
-
 // FindElfSection over a file read in pieces: the section called `name`, with the same
 // errors (not such an ELF file, table or names past the end, no such section, no bytes in
 // the file).

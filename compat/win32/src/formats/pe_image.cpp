@@ -1,5 +1,6 @@
 // Bounded reading of PE headers and the three-level resource directory.
 #include "formats/pe_image.h"
+#include "formats/pe_layout.h"
 
 #include "formats/upper_case.h"
 
@@ -8,38 +9,7 @@
 
 namespace navo::win32 {
 
-namespace {
-
-// Layout of the headers, offsets from the start of each structure.
-constexpr WORD kDosMagic = 0x5A4D;           // "MZ"
-constexpr size_t kDosLfanew = 0x3C;          // e_lfanew
-constexpr DWORD kPeSignature = 0x00004550;   // "PE\0\0"
-constexpr size_t kCoffHeaderSize = 20;       // Machine .. Characteristics
-constexpr size_t kCoffMachine = 0;
-constexpr size_t kCoffSectionCount = 2;
-constexpr size_t kCoffOptionalSize = 16;
-constexpr WORD kPe32Magic = 0x10B;
-constexpr WORD kPe32PlusMagic = 0x20B;
-constexpr size_t kPe32RvaCount = 92;         // NumberOfRvaAndSizes
-constexpr size_t kPe32Directories = 96;
-constexpr size_t kPe32PlusRvaCount = 108;
-constexpr size_t kPe32PlusDirectories = 112;
-constexpr size_t kSectionHeaderSize = 40;    // Name[8], VirtualSize, VirtualAddress, SizeOfRawData, PointerToRawData, ...
-constexpr size_t kSectionNameSize = 8;
-constexpr size_t kDataDirectorySize = 8;     // VirtualAddress, Size
-
-// Resource directory: a header of 16 bytes (Characteristics, TimeDateStamp, MajorVersion,
-// MinorVersion, NumberOfNamedEntries at 12, NumberOfIdEntries at 14) followed by entries of
-// 8 bytes (Name or ID, OffsetToData); leaves are data entries of 16 bytes (OffsetToData as
-// an RVA, Size, CodePage, Reserved).
-constexpr size_t kDirectoryHeaderSize = 16;
-constexpr size_t kDirectoryNamedCount = 12;
-constexpr size_t kDirectoryIdCount = 14;
-constexpr size_t kDirectoryEntrySize = 8;
-constexpr size_t kDataEntrySize = 16;
-constexpr DWORD kHighBit = 0x80000000u;
-
-}  // namespace
+using namespace pe;  // NOLINT(google-build-using-namespace): the layout constants
 
 Expected<PeImage> PeImage::Parse(ByteView bytes) {
     PeImage image;
@@ -113,11 +83,8 @@ PeDataDirectory PeImage::Directory(DWORD index) const {
     return index < directoryCount_ ? directories_[index] : PeDataDirectory{};
 }
 
-namespace {
-
-// The file bytes from `rva` to the end of the file-backed part of the section holding it.
-Expected<ByteView> MapRvaToSectionEnd(const PeImage& image, DWORD rva, const char* what) {
-    for (const PeSection& s : image.sections()) {
+Expected<FileRange> SectionRest(const PeImage& headers, uint64_t fileSize, DWORD rva, const char* what) {
+    for (const PeSection& s : headers.sections()) {
         // Bytes past VirtualSize are not part of the mapped section; a VirtualSize of 0
         // means the raw size, as some linkers leave it.
         const DWORD extent = s.virtualSize ? s.virtualSize : s.rawSize;
@@ -125,11 +92,23 @@ Expected<ByteView> MapRvaToSectionEnd(const PeImage& image, DWORD rva, const cha
         const DWORD within = rva - s.virtualAddress;
         const DWORD fileBacked = extent < s.rawSize ? extent : s.rawSize;
         if (within >= fileBacked) return ReadError{std::string(what) + ": in the section's zero-filled part", rva};
-        auto view = image.bytes().Sub(size_t(s.rawOffset) + within, fileBacked - within, what);
-        if (!view) return ReadError{std::string(what) + ": section data past the end of the file", s.rawOffset};
-        return view;
+        const uint64_t start = uint64_t(s.rawOffset) + within;
+        const uint64_t length = fileBacked - within;
+        if (start > fileSize || length > fileSize - start)
+            return ReadError{std::string(what) + ": section data past the end of the file", s.rawOffset};
+        return FileRange{start, length};
     }
     return ReadError{std::string(what) + ": RVA in no section", rva};
+}
+
+
+namespace {
+
+// The file bytes from `rva` to the end of the file-backed part of the section holding it.
+Expected<ByteView> MapRvaToSectionEnd(const PeImage& image, DWORD rva, const char* what) {
+    auto rest = SectionRest(image, image.bytes().size(), rva, what);
+    if (!rest) return rest.error();
+    return CantFail(image.bytes().Sub(size_t(rest->offset), size_t(rest->size), what));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "formats/byte_reader.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <utility>
@@ -57,6 +58,17 @@ private:
     PeDataDirectory directories_[kPeDirectoryCount] = {};
     std::vector<PeSection> sections_;
 };
+
+// A range of a file's bytes.
+struct FileRange {
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
+// The file bytes from `rva` to the end of the file-backed part of the section holding it,
+// checked against a file of `fileSize` bytes. An error when no section holds it, when it
+// lies in a section's zero-filled part, or when the section's data runs past the file.
+[[nodiscard]] Expected<FileRange> SectionRest(const PeImage& headers, uint64_t fileSize, DWORD rva, const char* what);
 
 // A resource type or name: an integer ID, or a string kept in upper case (names compare
 // case-insensitively, as the platform's loader upper-cases both sides).
