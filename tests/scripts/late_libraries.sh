@@ -16,7 +16,8 @@ if echo "$needed" | grep -E 'libX11|libxcb|libsqlite3|libicu'; then
   echo "loaded at load time: see above"; exit 1
 fi
 # The library's other dependencies are the C and C++ run-times only.
-echo "$needed" | grep -vE '\[(libc|libm|libstdc\+\+|libgcc_s|ld-linux[^]]*)\.so[^]]*\]' && exit 1
+# The sanitizer run-times join them in the ASan build.
+echo "$needed" | grep -vE '\[(libc|libm|libstdc\+\+|libgcc_s|ld-linux[^]]*|libasan|libubsan)\.so[^]]*\]' && exit 1
 
 for soname in libsqlite3.so.0 libX11.so.6 $(ldconfig -p | sed -n 's/^\s*\(libicuuc\.so\.[0-9]*\) .*/\1/p' | head -1); do
   echo "not a library" > "$home/lib/$soname"

@@ -7,6 +7,7 @@
 // as regedit writes them, and are turned back into UTF-8 when read.
 
 #include "advapi/reg_file.h"
+#include "formats/byte_reader.h"
 
 #include <shlwapi.h>
 
@@ -394,8 +395,8 @@ DWORD FormatRegFile(const std::vector<ExportKey>& keys, DWORD format, std::strin
                 AppendQuoted(out, data.substr(0, data.size() - 1));
             } else if (value.type == REG_DWORD && data.size() == 4) {
                 char text[16];
-                DWORD n = DWORD(uint8_t(data[0])) | DWORD(uint8_t(data[1])) << 8 | DWORD(uint8_t(data[2])) << 16 |
-                          DWORD(uint8_t(data[3])) << 24;
+                const DWORD n =
+                    CantFail(ByteView(reinterpret_cast<const BYTE*>(data.data()), data.size()).U32(0, "REG_DWORD"));
                 snprintf(text, sizeof text, "dword:%08x", n);
                 out += text;
             } else {

@@ -14,7 +14,7 @@ namespace navo::win32 {
 
 Expected<ByteView> FileWindow::Read(uint64_t offset, size_t length, const char* what) {
     if (offset > size_ || length > size_ - offset) return ReadError{std::string(what) + ": past the end", size_t(offset)};
-    if (fd_ < 0) return ByteView(memory_.data() + offset, length);
+    if (fd_ < 0) return CantFail(memory_.Sub(size_t(offset), length, what));
     if (offset >= bufferAt_ && length <= filled_ && offset - bufferAt_ <= filled_ - length)
         return ByteView(buffer_.get() + (offset - bufferAt_), length);
     // Read ahead to a chunk: the next read is usually just after this one.
@@ -295,13 +295,14 @@ Expected<FileRange> FindElfFileSection(FileWindow& file, const char* name) {
         if (s->name > names.size || wantedLength + 1 > names.size - s->name) continue;
         ByteView candidate;
         if (names.size <= kNamesCopyLimit) {
-            candidate = ByteView(namesCopy.data() + s->name, wantedLength + 1);
+            candidate = CantFail(ByteView(namesCopy.data(), namesCopy.size()).Sub(s->name, wantedLength + 1, "section name"));
         } else {
             auto read = file.Read(names.offset + s->name, wantedLength + 1, "section names");
             if (!read) return read.error();
             candidate = *read;
         }
-        if (memcmp(candidate.data(), name, wantedLength) != 0 || candidate.data()[wantedLength] != 0) continue;
+        if (memcmp(candidate.data(), name, wantedLength) != 0 || CantFail(candidate.U8(wantedLength, "section name")) != 0)
+            continue;
         if (s->type == kSectionNoBits) return ReadError{std::string("section ") + name + ": no bytes in the file", 0};
         if (s->offset > fileSize || s->size > fileSize - s->offset)
             return ReadError{std::string("section ") + name + ": past the end", size_t(tableAt)};
