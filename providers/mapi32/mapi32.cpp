@@ -128,36 +128,7 @@ std::string ErrnoText(int error) {
     return strerror_r(error, buffer, sizeof buffer);
 }
 
-// A file descriptor, closed by its owner.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(other.Release()) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = other.Release();
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { Reset(); }
-    int Get() const { return fd_; }
-    int Release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void Reset() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
+using navo::win32::Fd;
 
 // Opens an attachment for reading as the Win32 layer opens files: a FIFO or a device never
 // blocks the open, anything but a regular file is refused, and so is a file over the size

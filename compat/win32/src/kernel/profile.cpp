@@ -105,8 +105,8 @@ std::vector<std::string> Profile::Sections() const {
     return names;
 }
 
-std::vector<std::string> Profile::Keys(std::string_view section) const {
-    std::vector<std::string> keys;
+template <typename Visit>
+void Profile::ForEachEntry(std::string_view section, Visit visit) const {
     bool inside = false;
     for (const Line& line : lines_) {
         std::string_view name, key, value;
@@ -114,28 +114,31 @@ std::vector<std::string> Profile::Keys(std::string_view section) const {
             inside = SameName(name, section);
             continue;
         }
-        if (!inside || !Entry(line.text, key, value)) continue;
+        if (inside && Entry(line.text, key, value) && visit(key, value)) return;
+    }
+}
+
+std::vector<std::string> Profile::Keys(std::string_view section) const {
+    std::vector<std::string> keys;
+    ForEachEntry(section, [&](std::string_view key, std::string_view) {
         bool seen = false;
         for (const std::string& k : keys) seen = seen || SameName(k, key);
         if (!seen) keys.emplace_back(key);
-    }
+        return false;
+    });
     return keys;
 }
 
 std::optional<std::string> Profile::Get(std::string_view section, std::string_view wanted) const {
-    bool inside = false;
-    for (const Line& line : lines_) {
-        std::string_view name, key, value;
-        if (SectionName(line.text, name)) {
-            inside = SameName(name, section);
-            continue;
-        }
-        if (!inside || !Entry(line.text, key, value) || !SameName(key, wanted)) continue;
+    std::optional<std::string> found;
+    ForEachEntry(section, [&](std::string_view key, std::string_view value) {
+        if (!SameName(key, wanted)) return false;
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        return std::string(value);
-    }
-    return std::nullopt;
+        found = std::string(value);
+        return true;
+    });
+    return found;
 }
 
 void Profile::Set(std::string_view section, const std::string* key, const std::string* value) {
@@ -265,13 +268,6 @@ bool ReadProfile(const std::string& path, Profile& profile, DWORD& error) {
 // replaced under the path, and opens and locks the new one.
 class LockedProfile {
 public:
-    LockedProfile() = default;
-    LockedProfile(const LockedProfile&) = delete;
-    LockedProfile& operator=(const LockedProfile&) = delete;
-    ~LockedProfile() {
-        if (fd_ >= 0) close(fd_);
-    }
-
     // 0, or the errno of what failed.
     int Open(const std::string& path) {
         for (;;) {
@@ -296,7 +292,7 @@ public:
             struct stat now{};
             if (r == 0 && fstat(fd, &st) == 0 && lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev &&
                 now.st_ino == st.st_ino) {
-                fd_ = fd;
+                fd_.Reset(fd);
                 st_ = st;
                 created_ = created;
                 return 0;
@@ -310,11 +306,11 @@ public:
 
     // Whether Open made the file, which is then empty.
     bool created() const { return created_; }
-    int fd() const { return fd_; }
+    int fd() const { return fd_.Get(); }
     const struct stat& status() const { return st_; }
 
 private:
-    int fd_ = -1;
+    navo::win32::Fd fd_;
     struct stat st_{};
     bool created_ = false;
 };

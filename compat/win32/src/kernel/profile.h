@@ -42,6 +42,10 @@ private:
         std::string raw;   // the bytes read, line end included; empty for a line written
     };
     void AddReadLine(std::string_view raw);
+    // Calls visit(key, value) for each entry of each section named `section`, in file
+    // order, until it returns true.
+    template <typename Visit>
+    void ForEachEntry(std::string_view section, Visit visit) const;
 
     std::vector<Line> lines_;
     std::string prefix_;  // the byte-order mark as read

@@ -293,16 +293,8 @@ private:
         if (fstat(fd, &st) != 0) return HResultFromErrno(errno);
         if (S_ISDIR(st.st_mode)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
         if (!S_ISREG(st.st_mode) || size_t(st.st_size) > kShellLinkMaxFileSize) return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
-        bytes.resize(size_t(st.st_size));
-        size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return HResultFromErrno(errno);
-            if (n == 0) break;  // the file shrank while it was read
-            done += size_t(n);
-        }
-        bytes.resize(done);
+        // The size was checked: only a failed read is left to report.
+        if (int error = ReadOpenFile(fd, st, kShellLinkMaxFileSize, bytes)) return HResultFromErrno(error);
         return S_OK;
     }
 

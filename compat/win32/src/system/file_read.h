@@ -4,8 +4,8 @@
 // open() without O_NONBLOCK waits on a FIFO until a writer comes (forever when none does)
 // and on some devices until they are ready, before any check of what the file is can run.
 // Every reader of the layer therefore opens through OpenForReading: without blocking and
-// without taking a terminal as the controlling one, checks that it holds a regular file,
-// and only then turns blocking back on.
+// without taking a terminal as the controlling one, and keeps the descriptor only when it
+// holds a regular file. O_NONBLOCK has no effect on a regular file's reads, so it stays.
 #pragma once
 
 #include <fcntl.h>
@@ -18,6 +18,37 @@
 
 namespace navo::win32 {
 
+// A file descriptor, closed by its owner.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(other.Release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            fd_ = other.Release();
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { Reset(); }
+    int Get() const { return fd_; }
+    int Release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void Reset(int fd = -1) {
+        if (fd_ >= 0) close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
 // Opens `path` read-only (following symbolic links) and fills `st`. Returns the
 // descriptor, or -1 with errno: open's or fstat's own, EISDIR for a folder, ENXIO for
 // anything else that is not a regular file. `extraFlags` are added to the open (O_NOFOLLOW,
@@ -29,10 +60,6 @@ inline int OpenForReading(const std::string& path, struct stat& st, int extraFla
     if (fstat(fd, &st) != 0) refusal = errno;
     else if (S_ISDIR(st.st_mode)) refusal = EISDIR;
     else if (!S_ISREG(st.st_mode)) refusal = ENXIO;
-    else {
-        int flags = fcntl(fd, F_GETFL);
-        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) refusal = errno;
-    }
     if (refusal) {
         close(fd);
         errno = refusal;
@@ -52,8 +79,9 @@ inline int OpenRegularFile(const std::string& path) {
 }
 
 // Reads the regular file open on `fd`, of the size in `st`, into `bytes` (a std::string
-// or std::vector of bytes). Returns 0, or EFBIG for a file larger than maxBytes. A file
-// that ends early keeps what was read; one that has grown is read to its size in `st`.
+// or std::vector of bytes). Returns 0, EFBIG for a file larger than maxBytes, or the errno
+// of a read that failed. A file that ends early keeps what was read; one that has grown
+// is read to its size in `st`.
 template <typename Bytes>
 int ReadOpenFile(int fd, const struct stat& st, size_t maxBytes, Bytes& bytes) {
     if (st.st_size < 0 || size_t(st.st_size) > maxBytes) return EFBIG;
@@ -62,7 +90,8 @@ int ReadOpenFile(int fd, const struct stat& st, size_t maxBytes, Bytes& bytes) {
     while (done < bytes.size()) {
         ssize_t n = pread(fd, bytes.data() + done, bytes.size() - done, off_t(done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0) return errno;
+        if (n == 0) break;
         done += size_t(n);
     }
     bytes.resize(done);
@@ -75,11 +104,9 @@ int ReadOpenFile(int fd, const struct stat& st, size_t maxBytes, Bytes& bytes) {
 template <typename Bytes>
 int ReadFileBounded(const std::string& path, size_t maxBytes, Bytes& bytes) {
     struct stat st{};
-    int fd = OpenForReading(path, st);
-    if (fd < 0) return errno == ENXIO ? EINVAL : errno;
-    int why = ReadOpenFile(fd, st, maxBytes, bytes);
-    close(fd);
-    return why;
+    const Fd fd(OpenForReading(path, st));
+    if (fd.Get() < 0) return errno == ENXIO ? EINVAL : errno;
+    return ReadOpenFile(fd.Get(), st, maxBytes, bytes);
 }
 
 }  // namespace navo::win32

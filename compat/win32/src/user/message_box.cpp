@@ -25,6 +25,7 @@
 #include <cstring>
 #include <string>
 
+#include "system/file_read.h"
 #include "user/message_box_buttons.h"
 
 namespace {
@@ -79,21 +80,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    void Reset() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
+using navo::win32::Fd;
 
 // Runs the dialog program and waits for it. The button pressed, or 0 when the program
 // could not run or gave no valid answer.
@@ -101,7 +88,7 @@ int RunDialog(const mb::Type& type, HWND owner, const char* text, const char* ca
     std::string program = DialogProgram();
     if (program.empty()) return 0;
     Fd input(memfd_create("navotools-message-box", MFD_CLOEXEC));
-    if (input.get() < 0 || !WriteAll(input.get(), text, strlen(text)) || lseek(input.get(), 0, SEEK_SET) != 0) return 0;
+    if (input.Get() < 0 || !WriteAll(input.Get(), text, strlen(text)) || lseek(input.Get(), 0, SEEK_SET) != 0) return 0;
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return 0;
     Fd reader(out[0]), writer(out[1]);
@@ -111,8 +98,8 @@ int RunDialog(const mb::Type& type, HWND owner, const char* text, const char* ca
     const char* argv[] = {program.c_str(), styleArg.c_str(), ownerArg.c_str(), caption, nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input.get(), STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, writer.get(), STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, input.Get(), STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, writer.Get(), STDOUT_FILENO);
     // The program starts with default signal handling and nothing blocked, whatever the
     // calling thread has set up.
     posix_spawnattr_t attr;
@@ -136,7 +123,7 @@ int RunDialog(const mb::Type& type, HWND owner, const char* text, const char* ca
     char answer[32] = {};
     size_t used = 0;
     while (used < sizeof answer - 1) {
-        ssize_t n = read(reader.get(), answer + used, sizeof answer - 1 - used);
+        ssize_t n = read(reader.Get(), answer + used, sizeof answer - 1 - used);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         used += size_t(n);

@@ -36,32 +36,23 @@ namespace {
 // needs are read from it, through a FileWindow.
 class VersionFile {
 public:
-    VersionFile() = default;
-    VersionFile(const VersionFile&) = delete;
-    VersionFile& operator=(const VersionFile&) = delete;
-    ~VersionFile() {
-        if (fd_ >= 0) close(fd_);
-    }
-
     // ERROR_SUCCESS, or the platform's error for a file that cannot be opened.
     DWORD Open(const std::string& path) {
-        // Opened without blocking, so that a FIFO or a device is refused rather than waited
-        // on. Only a regular file is kept, and it is only read with pread, which
-        // O_NONBLOCK does not change: one open and one fstat are all it costs.
-        int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) return ErrorOfOpen(errno, path);
+        // Only a regular file is kept (a FIFO or a device is refused, never waited on), and
+        // it is only read with pread: one open and one fstat are all it costs.
         struct stat st{};
-        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-            close(fd);
-            return ERROR_ACCESS_DENIED;  // what the platform reports for a folder
+        const int fd = OpenForReading(path, st);
+        if (fd < 0) {
+            // What the platform reports for a folder, and for a device opened as a file.
+            if (errno == EISDIR || errno == ENXIO) return ERROR_ACCESS_DENIED;
+            return ErrorOfOpen(errno, path);
         }
-        if (fd_ >= 0) close(fd_);
-        fd_ = fd;
+        fd_.Reset(fd);
         size_ = uint64_t(st.st_size);
         return ERROR_SUCCESS;
     }
 
-    int fd() const { return fd_; }
+    int fd() const { return fd_.Get(); }
     uint64_t size() const { return size_; }
 
 private:
@@ -81,7 +72,7 @@ private:
         return ERROR_FILE_NOT_FOUND;
     }
 
-    int fd_ = -1;
+    Fd fd_;
     uint64_t size_ = 0;
 };
 
