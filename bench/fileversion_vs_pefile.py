@@ -102,7 +102,7 @@ def compare(files, ours, theirs):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--navotools", default=os.path.join(ROOT, "build/default/tools/navotools/navotools"))
+    parser.add_argument("--navotools", default=os.path.join(ROOT, "build/default/navotools"))
     parser.add_argument("--count", type=int, default=400)
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("files", nargs="*")

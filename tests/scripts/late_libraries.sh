@@ -19,6 +19,19 @@ fi
 # The sanitizer run-times join them in the ASan build.
 echo "$needed" | grep -vE '\[(libc|libm|libstdc\+\+|libgcc_s|ld-linux[^]]*|libasan|libubsan)\.so[^]]*\]' && exit 1
 
+# Where the loader looks: every run path entry is absolute or next to the object. An empty
+# entry would be the current folder, from which nothing may be loaded by a bare name.
+for object in "$tool" "$library" "$(dirname "$library")/mapi32.dll.so"; do
+  [ -e "$object" ] || continue
+  paths=$(readelf -d "$object" | sed -n 's/.*(R\(UN\)\{0,1\}PATH).*\[\(.*\)\]$/\2/p')
+  [ -n "$paths" ] || continue
+  echo "$paths" | tr ':' '\n' | grep -vE '^(/|\$ORIGIN(/|$))' && { echo "$object: run path '$paths'"; exit 1; }
+done
+# And so the tool starts from a folder holding a broken C++ run-time.
+mkdir -p "$home/cwd"
+echo "not a library" > "$home/cwd/libstdc++.so.6"
+(cd "$home/cwd" && "$tool" --version > /dev/null)
+
 for soname in libsqlite3.so.0 libX11.so.6 $(ldconfig -p | sed -n 's/^\s*\(libicuuc\.so\.[0-9]*\) .*/\1/p' | head -1); do
   echo "not a library" > "$home/lib/$soname"
 done
