@@ -95,6 +95,15 @@ grep -q "body from standard input" "$sent" 2>/dev/null || fail "mail body not fr
 check 1 "^navotools: fileversion: $work/text: no version information: .*: neither a PE nor an ELF file \(at offset 0x0\)$" fileversion "$work/text"
 check 1 "^navotools: fileversion: $work/folder: no version information: .*: $work/folder is a folder" fileversion "$work/folder"
 check 1 "^navotools: fileversion: $work/cut.dll: no version information: .*\(at offset 0x[0-9a-f]+\)$" fileversion "$work/cut.dll"
+# Many files: every report, in the order given, however they are written out (a report
+# is about 100 bytes, so these take several writes), and the versions among them.
+set --
+for i in $(seq 120); do set -- "$@" "$work/text" "$work/folder"; done
+check 1 "^navotools: fileversion: $work/text: " fileversion "$@" "$dll" "$work/cut.dll"
+[ "$(wc -l <"$work/err")" -eq 241 ] || fail "fileversion of 242 files: $(wc -l <"$work/err") reports, 241 expected"
+[ "$(sed -n '1p;2p;240p;241p' "$work/err" | sed 's/^navotools: fileversion: \([^:]*\):.*/\1/' | tr '\n' ' ')" = \
+  "$work/text $work/folder $work/folder $work/cut.dll " ] || fail "fileversion reports out of order: $(sed -n '1,2p;240,241p' "$work/err")"
+grep -q "^$dll: 1\.00\.04 (1\.0\.0\.4)$" "$work/out" || fail "fileversion among failures: $(cat "$work/out")"
 check 1 "^navotools: resources: .*neither a PE nor an ELF file" resources "$work/text"
 grep -q "\.dll" "$work/err" && fail "resources of a text file speaks of .dll: $(cat "$work/err")"
 check 1 "^navotools: resources: .*is a folder" resources "$work/folder"

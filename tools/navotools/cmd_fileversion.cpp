@@ -1,5 +1,7 @@
 // navotools fileversion: the version of each file given, as CVersion reads it and as the
 // four numbers of its version resource.
+#include <unistd.h>
+
 #include <memory>
 
 #include "NavoTools.h"
@@ -48,10 +50,26 @@ void Declare(CLI::App& app) {
         int result = kOk;
         // Left uninitialised: only the pages a block is written to are ever touched.
         const auto block = std::make_unique_for_overwrite<BYTE[]>(kLargestBlock);
+        // Files without a version are reported as they come to a terminal; elsewhere the
+        // reports are gathered and written a few KiB at a time, rather than with a system
+        // call for each file (a pipe or a file shows no order between the two streams).
+        const bool gather = !isatty(STDERR_FILENO);
+        std::string reports;
+        const auto flushReports = [&reports] {
+            if (!reports.empty()) fwrite(reports.data(), 1, reports.size(), stderr);
+            reports.clear();
+        };
         for (const std::string& file : *files) {
             DWORD parts[4] = {};
             if (!ReadFourParts(file.c_str(), block.get(), parts)) {
-                result = Fail(file + ": no version information", GetLastError());
+                const DWORD error = GetLastError();
+                if (!gather) {
+                    result = Fail(file + ": no version information", error);
+                    continue;
+                }
+                result = kFailed;
+                reports += "navotools: " + CommandName() + ": " + file + ": no version information: " + Reason(error) + "\n";
+                if (reports.size() >= 4096) flushReports();
                 continue;
             }
             // CVersion keeps the first, second and fourth number; its text is made from the
@@ -60,6 +78,7 @@ void Declare(CLI::App& app) {
                      unsigned(parts[3]), unsigned(parts[0]), unsigned(parts[1]), unsigned(parts[2]),
                      unsigned(parts[3]));
         }
+        flushReports();
         return result;
     });
 }

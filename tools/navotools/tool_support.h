@@ -26,5 +26,8 @@ std::string HelpText(const CLI::App* app);
 
 // Every command declared, without the help command and the hidden options.
 std::unique_ptr<CLI::App> DeclareAll();
+// The same root with only the command named `only` below it, when there is one by that
+// name; every command otherwise.
+std::unique_ptr<CLI::App> Declare(const char* only);
 
 }  // namespace navotools
