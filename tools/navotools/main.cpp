@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "NavoTools.h"
 #include "command.h"
@@ -102,10 +103,16 @@ CLI::Option* AddOperand(CLI::App& app, const char* name, std::string& value, con
 const std::string& CommandName() { return g_commandName; }
 
 std::string SystemText(DWORD code) {
+    // A command that reports many files reports the same few codes again and again: each
+    // text is looked up once for each language it is asked in.
+    static std::map<std::pair<DWORD, LANGID>, std::string> known;
+    const std::pair<DWORD, LANGID> key{code, GetThreadUILanguage()};
+    if (auto it = known.find(key); it != known.end()) return it->second;
     CString text = GetSystemErrorMessage(LONG(code));
     text.TrimRight();
     std::string s(static_cast<LPCSTR>(text));
     if (!s.empty() && s.back() == '.') s.pop_back();
+    known.emplace(key, s);
     return s;
 }
 
