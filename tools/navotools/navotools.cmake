@@ -8,9 +8,12 @@ target_link_libraries(navotools PRIVATE ${CMAKE_DL_LIBS})
 
 set(navotools_man ${PROJECT_BINARY_DIR}/navotools.1)
 set(navotools_completion ${PROJECT_BINARY_DIR}/navotools.bash-completion)
+# The library's folder named outright: a build whose installed files carry no run path
+# (CMAKE_SKIP_INSTALL_RPATH, as distributions build) gives the built tool none either.
 add_custom_command(
   OUTPUT ${navotools_man} ${navotools_completion}
   COMMAND ${CMAKE_COMMAND} -E env NAVOTOOLS_HOME=${PROJECT_BINARY_DIR}/navotools-generate-home
+          LD_LIBRARY_PATH=$<TARGET_FILE_DIR:NavoTools>
           sh -c "\"$0\" --generate man > \"$1\" && \"$0\" --generate bash > \"$2\""
           $<TARGET_FILE:navotools> ${navotools_man} ${navotools_completion}
   DEPENDS navotools
