@@ -10,7 +10,8 @@ Without FILEs the corpus is the first COUNT (400) x86_64 DLLs of Debian's libwin
 sorted order, as `dpkg -L libwine` lists them. Each round runs the three programs one
 after the other over the same files; the figures are the medians over the rounds, per
 file, and the median of the per-round ratios. One untimed round first warms the page
-cache and gives the outputs that are compared.
+cache and gives the outputs that are compared. Each round also runs the three over the
+first file alone, which tells a program's start-up from the cost of each further file.
 """
 import argparse
 import os
@@ -125,13 +126,22 @@ def main():
         differ = compare(files, versions(outputs["navotools"], OURS), versions(outputs["pefile"], THEIRS))
         with_version = sum(1 for line in outputs["pefile"].stdout.splitlines() if THEIRS.match(line))
 
+        # The same programs over the first file alone: what a run costs before its files,
+        # so that the cost of each further file can be told from the start-up.
+        single = {
+            "navotools": [args.navotools, "fileversion", files[0]],
+            "pefile": [pefile_python(), os.path.join(HERE, "pefile_version.py"), "--list", files[0]],
+            "floor": [floor, files[0]],
+        }
         times = {name: [] for name in commands}
         cpu = {name: [] for name in commands}
+        starts = {name: [] for name in commands}
         for _ in range(args.runs):
             for name, command in commands.items():
                 elapsed, used, _ = run(command)
                 times[name].append(elapsed)
                 cpu[name].append(used)
+                starts[name].append(run(single[name])[0])
 
     def report(label, samples):
         per_file = {name: statistics.median(values) / len(files) / 1000.0 for name, values in samples.items()}
@@ -147,6 +157,12 @@ def main():
     print("%d files (%d with a version resource), %d paired rounds" % (len(files), with_version, args.runs))
     report("elapsed time", times)
     report("CPU time (user + system)", cpu)
+    if len(files) > 1:
+        print("elapsed time of a run over one file, and of each further file, medians:")
+        for name in commands:
+            one = statistics.median(starts[name]) / 1000.0
+            further = (statistics.median(times[name]) / 1000.0 - one) / (len(files) - 1)
+            print("  %-22s %8.0f us, then %6.1f us per file" % (name, one, further))
     if differ:
         print("navotools and pefile disagree on %d files:" % len(differ))
         for path, a, b in differ[:20]:
