@@ -59,6 +59,10 @@ void Declare(CLI::App& app) {
             if (!reports.empty()) fwrite(reports.data(), 1, reports.size(), stderr);
             reports.clear();
         };
+        // Whatever way the loop ends, the reports gathered so far are written.
+        const std::unique_ptr<std::string, decltype([](std::string* r) {
+            if (!r->empty()) fwrite(r->data(), 1, r->size(), stderr);
+        })> written(&reports);
         for (const std::string& file : *files) {
             DWORD parts[4] = {};
             if (!ReadFourParts(file.c_str(), block.get(), parts)) {
@@ -78,7 +82,6 @@ void Declare(CLI::App& app) {
                      unsigned(parts[3]), unsigned(parts[0]), unsigned(parts[1]), unsigned(parts[2]),
                      unsigned(parts[3]));
         }
-        flushReports();
         return result;
     });
 }
