@@ -164,24 +164,26 @@ windows_example() {  # PRESET TOOLCHAIN WINE
   echo "example ($preset) works under Wine in English and French"
 }
 
+# windows_stage PRESET ARCH TOOLCHAIN WINE LABEL: the DLL, its conformance tests under
+# Wine, the artefact checks and the example application.
+windows_stage() {
+  local preset=$1 arch=$2 toolchain=$3 wine=$4 label=$5
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  run_suite "$preset" "$label"
+  tests/windows_artefact_checks.sh "build/$preset/NavoTools.dll" "$arch" build/default/navotools >/dev/null
+  windows_example "$preset" "$toolchain" "$wine"
+  # The Wine server of the build's prefix stays a few seconds for later programs; stop it.
+  WINEPREFIX="$PWD/build/$preset/wineprefix" wineserver -k 2>/dev/null || true
+}
+
 echo "== Windows x86 (mingw-w64): NavoTools.dll and the conformance tests under Wine 32-bit"
 # Where the kernel runs no 32-bit program, Wine 32-bit cannot start: the tests are built,
 # and ctest lists one skipped test that says so.
-cmake --preset mingw32 >/dev/null
-cmake --build --preset mingw32
-run_suite mingw32 "Windows x86 under Wine 32-bit"
-tests/windows_artefact_checks.sh build/mingw32/NavoTools.dll i686 build/default/navotools >/dev/null
-windows_example mingw32 mingw-i686.cmake /usr/lib/wine/wine
-WINEPREFIX="$PWD/build/mingw32/wineprefix" wineserver -k 2>/dev/null || true
+windows_stage mingw32 i686 mingw-i686.cmake /usr/lib/wine/wine "Windows x86 under Wine 32-bit"
 
 echo "== Windows x64 (mingw-w64): NavoTools.dll and the conformance tests under Wine"
-cmake --preset mingw64 >/dev/null
-cmake --build --preset mingw64
-run_suite mingw64 "Windows x64 under Wine"
-tests/windows_artefact_checks.sh build/mingw64/NavoTools.dll x86_64 build/default/navotools >/dev/null
-windows_example mingw64 mingw-x86_64.cmake /usr/lib/wine/wine64
-# The Wine server of the build's prefix stays a few seconds for later programs; stop it.
-WINEPREFIX="$PWD/build/mingw64/wineprefix" wineserver -k 2>/dev/null || true
+windows_stage mingw64 x86_64 mingw-x86_64.cmake /usr/lib/wine/wine64 "Windows x64 under Wine"
 
 if [ "${NAVOTOOLS_COVERAGE:-0}" = 1 ]; then
   echo "== coverage"

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <string>
 
 #include "NavoTools.h"
 #include "command.h"
@@ -36,6 +37,32 @@ bool ReadFourParts(const char* file, BYTE* block, DWORD parts[4]) {
     return ok;
 }
 
+// The reports of files without a version. To a terminal each is written as it comes;
+// elsewhere they are gathered and written a few KiB at a time, rather than with a system
+// call for each file (a pipe or a file shows no order between the two streams), and
+// whatever way the command ends.
+class Reports {
+public:
+    explicit Reports(bool gather) : gather_(gather) {}
+    Reports(const Reports&) = delete;
+    Reports& operator=(const Reports&) = delete;
+    ~Reports() { Flush(); }
+
+    void Add(const std::string& line) {
+        text_ += line;
+        if (!gather_ || text_.size() >= 4096) Flush();
+    }
+
+private:
+    void Flush() {
+        if (!text_.empty()) fwrite(text_.data(), 1, text_.size(), stderr);
+        text_.clear();
+    }
+
+    bool gather_;
+    std::string text_;
+};
+
 void Declare(CLI::App& app) {
     auto files = std::make_shared<std::vector<std::string>>();
     app.description(
@@ -50,30 +77,12 @@ void Declare(CLI::App& app) {
         int result = kOk;
         // Left uninitialised: only the pages a block is written to are ever touched.
         const auto block = std::make_unique_for_overwrite<BYTE[]>(kLargestBlock);
-        // Files without a version are reported as they come to a terminal; elsewhere the
-        // reports are gathered and written a few KiB at a time, rather than with a system
-        // call for each file (a pipe or a file shows no order between the two streams).
-        const bool gather = !isatty(STDERR_FILENO);
-        std::string reports;
-        const auto flushReports = [&reports] {
-            if (!reports.empty()) fwrite(reports.data(), 1, reports.size(), stderr);
-            reports.clear();
-        };
-        // Whatever way the loop ends, the reports gathered so far are written.
-        const std::unique_ptr<std::string, decltype([](std::string* r) {
-            if (!r->empty()) fwrite(r->data(), 1, r->size(), stderr);
-        })> written(&reports);
+        Reports reports(!isatty(STDERR_FILENO));
         for (const std::string& file : *files) {
             DWORD parts[4] = {};
             if (!ReadFourParts(file.c_str(), block.get(), parts)) {
-                const DWORD error = GetLastError();
-                if (!gather) {
-                    result = Fail(file + ": no version information", error);
-                    continue;
-                }
                 result = kFailed;
-                reports += "navotools: " + CommandName() + ": " + file + ": no version information: " + Reason(error) + "\n";
-                if (reports.size() >= 4096) flushReports();
+                reports.Add(FailureLine(file + ": no version information", Reason(GetLastError())));
                 continue;
             }
             // CVersion keeps the first, second and fourth number; its text is made from the

@@ -41,6 +41,8 @@ CLI::Option* AddOperand(CLI::App& app, const char* name, std::string& value, con
 int Fail(const std::string& what, DWORD code, const std::string& subject = {});
 // The same with a reason given as text.
 int FailText(const std::string& what, const std::string& reason);
+// The line FailText writes, with its line end.
+std::string FailureLine(const std::string& what, const std::string& reason);
 // A usage error found after parsing: the reason and where help is; kUsage.
 int Usage(const std::string& reason);
 // The reason part of Fail.

@@ -131,8 +131,12 @@ std::string Reason(DWORD code, const std::string& subject) {
     return text;
 }
 
+std::string FailureLine(const std::string& what, const std::string& reason) {
+    return "navotools: " + g_commandName + ": " + what + ": " + reason + "\n";
+}
+
 int FailText(const std::string& what, const std::string& reason) {
-    fprintf(stderr, "navotools: %s: %s: %s\n", g_commandName.c_str(), what.c_str(), reason.c_str());
+    fputs(FailureLine(what, reason).c_str(), stderr);
     return kFailed;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "formats/upper_case.h"
+#include "formats/utf.h"
 
 namespace navo::win32::registry {
 namespace {
@@ -28,13 +29,8 @@ void AppendFolded(std::string_view name, std::string& folded) {
             folded.append(name.substr(size_t(start), size_t(i - start)));
             continue;
         }
-        UChar32 upper = UChar32(SimpleUpper(char32_t(c)));
-        uint8_t out[4];
-        int32_t n = 0;
-        UBool error = false;
-        U8_APPEND(out, n, 4, upper, error);
-        if (error) folded.append(name.substr(size_t(start), size_t(i - start)));
-        else folded.append(reinterpret_cast<const char*>(out), size_t(n));
+        // A well-formed character's upper case is one too: nothing is replaced here.
+        utf::AppendUtf8(folded, SimpleUpper(char32_t(c)), utf::kReplace);
     }
 }
 

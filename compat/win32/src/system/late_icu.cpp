@@ -1,8 +1,8 @@
 // ICU's common library, loaded on first use (late_library.h): the LCID of a locale name.
 // Its UTF-8/16 macros are header-only and need no library, and the case mappings come from
 // the generated tables of formats/upper_case.h. ICU's headers rename each function with the
-// version (uloc_getLCID is uloc_getLCID_72), and so do the
-// names looked up here; the soname carries the same major version.
+// version (uloc_getLCID is uloc_getLCID_72), and so do the names looked up here; the soname
+// carries the same major version.
 // Declared without ICU's default-visibility export, so that the forwarders stay hidden.
 #define U_STATIC_IMPLEMENTATION
 #include <unicode/uloc.h>

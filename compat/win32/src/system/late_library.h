@@ -51,7 +51,7 @@ private:
 
 }  // namespace navo::win32
 
-// Stringizes after expansion: ICU's headers rename its functions (u_toupper becomes
-// u_toupper_72), and dlsym needs the renamed name.
+// Stringizes after expansion: ICU's headers rename its functions (uloc_getLCID becomes
+// uloc_getLCID_72), and dlsym needs the renamed name.
 #define NAVO_LATE_STRING_(x) #x
 #define NAVO_LATE_STRING(x) NAVO_LATE_STRING_(x)
