@@ -3,7 +3,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace error_command {
 
 struct Options {
     std::string code, text;
@@ -44,6 +44,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("error", "print the message the library shows for an error code", &Declare);
+}  // namespace error_command
 }  // namespace navotools

@@ -6,7 +6,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace escape_command {
 
 // Each byte escapes on its own, so escaping fixed-size pieces and joining the results
 // gives exactly the escape of the whole stream.
@@ -46,6 +46,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("escape", "escape text for the web", &Declare);
+}  // namespace escape_command
 }  // namespace navotools

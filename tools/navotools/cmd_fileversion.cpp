@@ -9,7 +9,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace fileversion_command {
 
 // Room for any version block GetFileVersionInfoA hands out: the resource is at most 64 KiB
 // (its root length is a WORD), and the ANSI block made of it is at most about four times
@@ -95,6 +95,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("fileversion", "print the version of files", &Declare);
+}  // namespace fileversion_command
 }  // namespace navotools

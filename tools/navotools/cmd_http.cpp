@@ -3,7 +3,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace http_command {
 
 void Declare(CLI::App& app) {
     auto code = std::make_shared<std::string>();
@@ -23,6 +23,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("http", "print the phrase of an HTTP status code", &Declare);
+}  // namespace http_command
 }  // namespace navotools

@@ -3,7 +3,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace inet_command {
 
 void Declare(CLI::App& app) {
     auto code = std::make_shared<std::string>();
@@ -23,6 +23,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("inet", "print the description of a WinInet error code", &Declare);
+}  // namespace inet_command
 }  // namespace navotools

@@ -7,7 +7,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace ini_command {
 
 struct Options {
     std::string file, section, key, value;
@@ -72,6 +72,6 @@ void Declare(CLI::App& app) {
     }
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("ini", "read or write an initialization file", &Declare);
+}  // namespace ini_command
 }  // namespace navotools

@@ -9,7 +9,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace mail_command {
 
 struct Options {
     std::string to, subject, body;
@@ -90,6 +90,6 @@ void Declare(CLI::App& app) {
     SetAction(app, [o] { return Run(*o); });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("mail", "send a mail through Simple MAPI", &Declare);
+}  // namespace mail_command
 }  // namespace navotools

@@ -5,7 +5,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace message_command {
 
 struct Options {
     std::string module, code, lang;
@@ -55,6 +55,6 @@ void Declare(CLI::App& app) {
     SetAction(app, [o] { return Run(*o); });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("message", "print a text of a module's message table", &Declare);
+}  // namespace message_command
 }  // namespace navotools

@@ -7,7 +7,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace msgbox_command {
 
 // The options that choose a box's style, as given on the command line; empty = not given.
 struct MsgBoxStyleOptions {
@@ -130,6 +130,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("msgbox", "show a message box and print the button pressed", &Declare);
+}  // namespace msgbox_command
 }  // namespace navotools

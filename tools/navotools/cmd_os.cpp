@@ -3,7 +3,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace os_command {
 
 struct Test {
     const char* name;
@@ -46,6 +46,6 @@ void Declare(CLI::App& app) {
     SetAction(app, &Run);
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("os", "print the Windows release and the version tests", &Declare);
+}  // namespace os_command
 }  // namespace navotools

@@ -14,7 +14,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace reg_command {
 
 struct Root {
     const char* full;
@@ -401,6 +401,6 @@ void Declare(CLI::App& app) {
     }
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("reg", "read and write the registry", &Declare);
+}  // namespace reg_command
 }  // namespace navotools

@@ -26,7 +26,7 @@ HMODULE LoadAsData(const std::string& operand) {
     return module;
 }
 
-namespace {
+namespace resources_command {
 
 std::string TypeText(LPCSTR type) {
     if (!IS_INTRESOURCE(type)) return type;
@@ -93,6 +93,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("resources", "list the resources of a module", &Declare);
+}  // namespace resources_command
 }  // namespace navotools

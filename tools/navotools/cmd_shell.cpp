@@ -12,7 +12,7 @@
 #include "tool_support.h"
 
 namespace navotools {
-namespace {
+namespace shell_command {
 
 // COM for the length of one command.
 class ComScope {
@@ -186,9 +186,9 @@ void DeclareClose(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("shortcut", "create a shell shortcut", &DeclareShortcut);
 NAVOTOOLS_COMMAND("lnk", "print the fields of a shell link", &DeclareLnk);
 NAVOTOOLS_COMMAND("start", "start a program", &DeclareStart);
 NAVOTOOLS_COMMAND("close", "ask an application to quit", &DeclareClose);
+}  // namespace shell_command
 }  // namespace navotools

@@ -3,7 +3,7 @@
 #include "command.h"
 
 namespace navotools {
-namespace {
+namespace strings_command {
 
 void PrintEscaped(const CString& text) {
     std::string out;
@@ -47,6 +47,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("strings", "list the library's string table", &Declare);
+}  // namespace strings_command
 }  // namespace navotools

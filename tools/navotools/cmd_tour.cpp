@@ -20,7 +20,7 @@
 #include "system/file_read.h"
 
 namespace navotools {
-namespace {
+namespace tour_command {
 
 int g_failures;
 
@@ -250,6 +250,6 @@ void Declare(CLI::App& app) {
     SetAction(app, &Run);
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("tour", "try every capability of the library once", &Declare);
+}  // namespace tour_command
 }  // namespace navotools

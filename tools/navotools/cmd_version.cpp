@@ -4,7 +4,7 @@
 #include "tool_support.h"
 
 namespace navotools {
-namespace {
+namespace version_command {
 
 void Declare(CLI::App& app) {
     app.description(
@@ -19,6 +19,6 @@ void Declare(CLI::App& app) {
     });
 }
 
-}  // namespace
 NAVOTOOLS_COMMAND("version", "print the version of the NavoTools library", &Declare);
+}  // namespace version_command
 }  // namespace navotools

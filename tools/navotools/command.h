@@ -80,4 +80,4 @@ bool ReadOperand(const std::string& operand, std::string& bytes);
 #define NAVOTOOLS_CONCAT_(a, b) a##b
 #define NAVOTOOLS_CONCAT(a, b) NAVOTOOLS_CONCAT_(a, b)
 #define NAVOTOOLS_COMMAND(...) \
-    static const bool NAVOTOOLS_CONCAT(navotools_registered_, __LINE__) = ::navotools::RegisterCommand({__VA_ARGS__})
+    static const bool NAVOTOOLS_CONCAT(navotools_registered_, __COUNTER__) = ::navotools::RegisterCommand({__VA_ARGS__})

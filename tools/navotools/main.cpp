@@ -297,7 +297,7 @@ std::unique_ptr<CLI::App> Declare(const char* only) {
 namespace {
 
 // The chosen command's path below the root ("reg export").
-std::string PathOf(const CLI::App* app) {
+std::string ChosenPath(const CLI::App* app) {
     std::string path;
     for (const CLI::App* a = app; a && a->get_parent(); a = a->get_parent())
         path.insert(0, path.empty() ? a->get_name() : a->get_name() + " ");
@@ -324,7 +324,7 @@ const CLI::App* Find(const CLI::App& root, const std::vector<std::string>& words
 
 std::string HelpOf(const CLI::App* app) {
     std::string prefix = "navotools";
-    std::string path = PathOf(app);
+    std::string path = ChosenPath(app);
     if (path.find(' ') != std::string::npos) prefix += " " + path.substr(0, path.rfind(' '));
     std::string text = app->get_parent() ? app->help(prefix) : app->help();
     // One blank line between parts, however the parts end.
@@ -369,10 +369,10 @@ int RunTool(int argc, char** argv) {
         app->parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         WriteOut(HelpOf(Deepest(app.get())));
-        g_commandName = PathOf(Deepest(app.get()));
+        g_commandName = ChosenPath(Deepest(app.get()));
         return FinishOutput(kOk);
     } catch (const CLI::ParseError& e) {
-        g_commandName = PathOf(Deepest(app.get()));
+        g_commandName = ChosenPath(Deepest(app.get()));
         std::string reason = e.what();
         // An unknown option is the first thing to tell, before what it left missing.
         for (const std::string& extra : Deepest(app.get())->remaining())
@@ -396,7 +396,7 @@ int RunTool(int argc, char** argv) {
         return FinishOutput(library.empty() ? kFailed : kOk);
     }
     const CLI::App* chosen = Deepest(app.get());
-    g_commandName = PathOf(chosen);
+    g_commandName = ChosenPath(chosen);
     if (chosen == help) {
         const CLI::App* target = Find(*app, helpWords);
         if (!target || target == help) {

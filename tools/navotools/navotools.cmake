@@ -5,6 +5,10 @@ target_include_directories(navotools PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 # Xlib's headers only: the display check loads it at run time.
 target_include_directories(navotools PRIVATE ${X11_INCLUDE_DIR})
 target_link_libraries(navotools PRIVATE ${CMAKE_DL_LIBS})
+# One translation unit: CLI11's header defines its validators (ExistingFile, Number, ...)
+# as objects of each file that includes it, so twenty files made twenty sets, built at
+# every start. Each command file keeps its names in a namespace of its own.
+set_target_properties(navotools PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
 
 set(navotools_man ${PROJECT_BINARY_DIR}/navotools.1)
 set(navotools_completion ${PROJECT_BINARY_DIR}/navotools.bash-completion)
