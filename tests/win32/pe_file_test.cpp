@@ -1,7 +1,8 @@
 // Reading module files in pieces: the path walk to one resource, the compact resource
 // image and the ELF section finder agree with the whole-file readers on real images made
 // by the toolchain (and Wine's DLLs where installed), on every cut of a version DLL, and
-// on a file that shrinks while it is read.
+// on a file that shrinks while it is read; a window that learns the file's size as it
+// reads answers as one given the size.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -130,6 +131,56 @@ TEST(PeFile, EveryCutAgreesWithTheWholeFileReaders) {
         ExpectCompactImageAgrees(file, cut, "cut at " + std::to_string(length));
         if (HasFatalFailure()) return;
     }
+}
+
+// What a reader of one file makes of it: each step's answer, or its error's message.
+std::string Answers(FileWindow& file) {
+    std::string out;
+    auto headers = ReadPeFileHeaders(file);
+    if (!headers) return "headers: " + headers.error().Message();
+    for (WORD type : {WORD(16), WORD(6), WORD(11)}) {
+        auto found = FindPeFileResource(file, *headers, type, 1, kLanguages, LanguageFallback::FirstLanguage);
+        out += found ? std::to_string(found->error) + "@" + std::to_string(found->offset) + "+" + std::to_string(found->size)
+                     : found.error().Message();
+        if (found && found->error == ERROR_SUCCESS) {
+            auto data = file.Read(found->offset, found->size, "data");
+            out += data ? " read" : " " + data.error().Message();
+        }
+        out += "; ";
+    }
+    auto image = ReadPeResourceImage(file);
+    return out + (image ? std::to_string(image->size()) : image.error().Message());
+}
+
+// Every cut of a version DLL, and of a Wine DLL where installed: a window over the cut file
+// that learns its size gives the answers, errors and all, of one given the size.
+TEST(PeFile, ALearntSizeAnswersAsAGivenOne) {
+    std::vector<std::string> files{NAVOTOOLS_TEST_BINARY_DIR "/version_1_2_3_4_x86.dll"};
+    if (std::filesystem::exists("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/cards.dll"))
+        files.emplace_back("/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/cards.dll");
+    const std::string path = testing::TempDir() + "navo_pe_file_learnt.dll";
+    for (const std::string& source : files) {
+        const std::vector<BYTE> bytes = ReadFile(source);
+        ASSERT_FALSE(bytes.empty()) << source;
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        }
+        Fd fd(path);
+        // Every cut of a small file; of a large one, the headers, the resource section and
+        // spread lengths.
+        std::vector<size_t> lengths;
+        for (size_t length = 0; length <= bytes.size(); length += bytes.size() < 65536 ? 1 : 97) lengths.push_back(length);
+        lengths.push_back(bytes.size());
+        std::sort(lengths.rbegin(), lengths.rend());
+        for (size_t length : lengths) {
+            ASSERT_EQ(truncate(path.c_str(), off_t(length)), 0);
+            FileWindow given(fd.fd, length);
+            FileWindow learnt(fd.fd);
+            ASSERT_EQ(Answers(learnt), Answers(given)) << source << " cut at " << length;
+        }
+    }
+    std::remove(path.c_str());
 }
 
 TEST(PeFile, ElfSectionFoundAsInTheWholeFile) {

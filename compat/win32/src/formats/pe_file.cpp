@@ -3,6 +3,7 @@
 #include "formats/pe_file.h"
 #include "formats/pe_layout.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,29 +13,72 @@
 
 namespace navo::win32 {
 
-Expected<ByteView> FileWindow::Read(uint64_t offset, size_t length, const char* what) {
-    if (offset > size_ || length > size_ - offset) return ReadError{std::string(what) + ": past the end", size_t(offset)};
-    if (fd_ < 0) return CantFail(memory_.Sub(size_t(offset), length, what));
-    if (offset >= bufferAt_ && length <= filled_ && offset - bufferAt_ <= filled_ - length)
-        return ByteView(buffer_.get() + (offset - bufferAt_), length);
+uint64_t FileWindow::size() {
+    if (!sizeKnown_) {
+        struct stat st{};
+        // A descriptor that cannot be asked ends where the reads so far found bytes.
+        size_ = fstat(fd_, &st) == 0 && st.st_size > 0 ? uint64_t(st.st_size) : reached_;
+        sizeKnown_ = true;
+    }
+    return size_;
+}
+
+void FileWindow::Fill(uint64_t offset, size_t length) {
     // Read ahead to a chunk: the next read is usually just after this one.
-    const size_t chunk = size_t(std::min<uint64_t>(std::max(length, kChunk), size_ - offset));
+    const size_t chunk = sizeKnown_ ? size_t(std::min<uint64_t>(std::max(length, kChunk), size_ - offset))
+                                    : std::max(length, kChunk);
     if (chunk > capacity_) {
         buffer_ = std::make_unique_for_overwrite<BYTE[]>(chunk);
         capacity_ = chunk;
     }
     size_t done = 0;
+    bool failed = false;
     while (done < chunk) {
         ssize_t n = pread(fd_, buffer_.get() + done, chunk - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
+        failed = n < 0;
         if (n <= 0) break;
         done += size_t(n);
     }
     bufferAt_ = offset;
     filled_ = done;
-    // A file cut short since its size was taken reads as one that ends here.
-    if (done < length) return ReadError{std::string(what) + ": past the end", size_t(offset + done)};
-    return ByteView(buffer_.get(), length);
+    reached_ = std::max(reached_, offset + done);
+    // A read that stops short without an error has met the end of the file; one that
+    // found no bytes at all only says the end is no further, so the system is asked.
+    if (!sizeKnown_ && done < chunk && !failed) {
+        if (done > 0) {
+            size_ = offset + done;
+            sizeKnown_ = true;
+        } else {
+            size();
+        }
+    }
+}
+
+Expected<ByteView> FileWindow::Read(uint64_t offset, size_t length, const char* what) {
+    if (sizeKnown_ && Past(offset, length)) return ReadError{std::string(what) + ": past the end", size_t(offset)};
+    if (fd_ < 0) return CantFail(memory_.Sub(size_t(offset), length, what));
+    if (!Buffered(offset, length)) Fill(offset, length);
+    if (Buffered(offset, length)) return ByteView(buffer_.get() + (offset - bufferAt_), length);
+    // The size the read found, else a file cut short since its size was taken, which reads
+    // as one that ends here.
+    if (sizeKnown_ && Past(offset, length)) return ReadError{std::string(what) + ": past the end", size_t(offset)};
+    return ReadError{std::string(what) + ": past the end", size_t(offset + filled_)};
+}
+
+Expected<ByteView> FileWindow::ReadPrefix(size_t length, const char* what) {
+    if (!sizeKnown_ && fd_ >= 0 && !Buffered(0, length)) Fill(0, length);
+    // Still unknown: the read found `length` bytes or failed, and Read tells which.
+    return Read(0, sizeKnown_ ? size_t(std::min<uint64_t>(length, size_)) : length, what);
+}
+
+bool FileWindow::Holds(FileRange range) {
+    if (range.offset > UINT64_MAX - range.size) return false;
+    const uint64_t end = range.offset + range.size;
+    if (!sizeKnown_ && end > reached_ && range.size <= kChunk && fd_ >= 0 && !Buffered(range.offset, size_t(range.size)))
+        Fill(range.offset, size_t(range.size));
+    if (sizeKnown_) return end <= size_;
+    return end <= reached_ || end <= size();
 }
 
 Expected<Done> FileWindow::Copy(uint64_t offset, size_t length, std::vector<BYTE>& out, const char* what) {
@@ -94,7 +138,7 @@ public:
         const DWORD rva = CantFail(data->U32(0, "data entry"));
         found.size = CantFail(data->U32(4, "data entry"));
         found.language = language;
-        auto at = PeFileOffsetOf(headers_, file_.size(), rva, found.size, "resource data");
+        auto at = PeFileOffsetOf(file_, headers_, rva, found.size, "resource data");
         if (!at) return at.error();
         found.offset = *at;
         return found;
@@ -114,9 +158,9 @@ Expected<PeImage> ReadPeFileHeaders(FileWindow& file) {
     // COFF header locate. Each step reads what the one before says (a read stops at the end
     // of the file); PeImage::Parse then checks them all, over that prefix, with the errors
     // the whole file would give.
-    const uint64_t size = file.size();
     auto prefix = [&](uint64_t length) -> Expected<ByteView> {
-        const uint64_t n = std::min(length, size);
+        if (length <= kMaxPeHeaderBytes) return file.ReadPrefix(size_t(length), "PE headers");
+        const uint64_t n = std::min(length, file.size());
         if (n > kMaxPeHeaderBytes) return ReadError{"PE headers: more than 16 MiB into the file", kDosLfanew};
         return file.Read(0, size_t(n), "PE headers");
     };
@@ -136,8 +180,20 @@ Expected<PeImage> ReadPeFileHeaders(FileWindow& file) {
     return PeImage::Parse(*view);
 }
 
-Expected<uint64_t> PeFileOffsetOf(const PeImage& headers, uint64_t fileSize, DWORD rva, DWORD size, const char* what) {
-    auto rest = SectionRest(headers, fileSize, rva, what);
+namespace {
+
+// SectionRest for a file whose size may not be known yet: the size is used only when the
+// file's reads cannot tell that it holds the section's part, and then gives the same error.
+Expected<FileRange> FileSectionRest(FileWindow& file, const PeImage& headers, DWORD rva, const char* what) {
+    auto rest = SectionRest(headers, UINT64_MAX, rva, what);
+    if (!rest || file.Holds(*rest)) return rest;
+    return SectionRest(headers, file.size(), rva, what);
+}
+
+}  // namespace
+
+Expected<uint64_t> PeFileOffsetOf(FileWindow& file, const PeImage& headers, DWORD rva, DWORD size, const char* what) {
+    auto rest = FileSectionRest(file, headers, rva, what);
     if (!rest) return rest.error();
     if (size > rest->size) return ReadError{std::string(what) + ": runs past its section", rva};
     return rest->offset;
@@ -158,7 +214,7 @@ Expected<FileResource> FindPeFileResource(FileWindow& file, const PeImage& heade
     if (rsrc.size < kDirectoryHeaderSize) return ReadError{"resource directory: smaller than its header", rsrc.rva};
     // Offsets inside the tree are bounded by the section, not by the directory's declared
     // size: linkers differ in whether that size covers the data that follows the tree.
-    auto directory = SectionRest(headers, file.size(), rsrc.rva, "resource directory");
+    auto directory = FileSectionRest(file, headers, rsrc.rva, "resource directory");
     if (!directory) return directory.error();
     if (directory->size < rsrc.size) return ReadError{"resource directory: runs past its section", rsrc.rva};
 

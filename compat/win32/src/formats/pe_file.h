@@ -15,29 +15,51 @@
 namespace navo::win32 {
 
 // The bytes of a file, read on demand: through a descriptor with pread, or from bytes in
-// memory (tests and fuzzing). Reads are bounded by the file's size as given, and a read
-// ahead of at most one chunk keeps the next small read from costing a system call.
+// memory (tests and fuzzing). Reads are bounded by the file's size, and a read ahead of at
+// most one chunk keeps the next small read from costing a system call.
+//
+// The size is given, or learnt as the file is read: a read that stops short has found the
+// end, and only a check that the reads so far cannot answer asks the system (fstat). A
+// version read of a typical module then costs its open, two or three reads and the close.
 class FileWindow {
 public:
     // `fd` stays the caller's and must stay open while the window is used.
-    FileWindow(int fd, uint64_t size) : fd_(fd), size_(size) {}
-    explicit FileWindow(ByteView memory) : memory_(memory), size_(memory.size()) {}
+    FileWindow(int fd, uint64_t size) : fd_(fd), size_(size), sizeKnown_(true) {}
+    // A file whose size is learnt as it is read.
+    explicit FileWindow(int fd) : fd_(fd) {}
+    explicit FileWindow(ByteView memory) : memory_(memory), size_(memory.size()), sizeKnown_(true) {}
     FileWindow(const FileWindow&) = delete;
     FileWindow& operator=(const FileWindow&) = delete;
 
-    uint64_t size() const { return size_; }
+    // The file's size: given, found by a read that reached the end, else asked of the system.
+    uint64_t size();
     // The bytes [offset, offset + length) of the file, or an error naming `what` when they
     // run past its end or cannot be read. The view is valid until the next Read.
     [[nodiscard]] Expected<ByteView> Read(uint64_t offset, size_t length, const char* what);
-    // The same bytes, copied into `out`.
+    // The first `length` bytes, or the whole file when it is shorter.
+    [[nodiscard]] Expected<ByteView> ReadPrefix(size_t length, const char* what);
+    // The same bytes as Read, copied into `out`.
     [[nodiscard]] Expected<Done> Copy(uint64_t offset, size_t length, std::vector<BYTE>& out, const char* what);
+    // Whether the file holds all of `range`. A range of at most a chunk is read (the read
+    // the caller makes next then finds it done); a longer one is checked against size().
+    bool Holds(FileRange range);
 
     static constexpr size_t kChunk = 4096;
 
 private:
+    // Reads a chunk from `offset` into the buffer, learning the size when it stops short.
+    void Fill(uint64_t offset, size_t length);
+    bool Buffered(uint64_t offset, size_t length) const {
+        return offset >= bufferAt_ && length <= filled_ && offset - bufferAt_ <= filled_ - length;
+    }
+    bool Past(uint64_t offset, size_t length) const { return offset > size_ || length > size_ - offset; }
+
     int fd_ = -1;
     ByteView memory_;
     uint64_t size_ = 0;
+    bool sizeKnown_ = false;
+    // How far into the file the reads so far have found bytes.
+    uint64_t reached_ = 0;
     // What the last read brought in: filled_ bytes of the file from bufferAt_, in storage of
     // capacity_ bytes that is reused (and never cleared first) while reads fit.
     std::unique_ptr<BYTE[]> buffer_;
@@ -55,8 +77,8 @@ inline constexpr size_t kMaxPeHeaderBytes = size_t(16) << 20;
 [[nodiscard]] Expected<PeImage> ReadPeFileHeaders(FileWindow& file);
 
 // Where the file bytes of [rva, rva + size) are: they must lie inside one section's raw
-// data, and inside the file.
-[[nodiscard]] Expected<uint64_t> PeFileOffsetOf(const PeImage& headers, uint64_t fileSize, DWORD rva, DWORD size,
+// data, and that section's file-backed part inside the file.
+[[nodiscard]] Expected<uint64_t> PeFileOffsetOf(FileWindow& file, const PeImage& headers, DWORD rva, DWORD size,
                                                 const char* what);
 
 // A resource found in a file: the platform's error for the level a lookup stopped at, or

@@ -6,6 +6,9 @@
 // Every reader of the layer therefore opens through OpenForReading: without blocking and
 // without taking a terminal as the controlling one, and keeps the descriptor only when it
 // holds a regular file. O_NONBLOCK has no effect on a regular file's reads, so it stays.
+// The one exception is the version reader, which only ever reads with pread (refused at
+// once by a FIFO, socket, terminal or folder) and asks a file's type only when its bytes
+// are no module's: its reads are made per file by the hundred.
 #pragma once
 
 #include <fcntl.h>

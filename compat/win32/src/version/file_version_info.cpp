@@ -32,28 +32,30 @@
 namespace navo::win32 {
 namespace {
 
-// A file opened for a version read: its descriptor and size. Only the pieces the version
-// needs are read from it, through a FileWindow.
+// A file opened for a version read. Only the pieces the version needs are read from it,
+// through a FileWindow that learns the file's size as it reads.
 class VersionFile {
 public:
     // ERROR_SUCCESS, or the platform's error for a file that cannot be opened.
+    //
+    // Unlike the layer's other readers, the file is not looked at (fstat) before it is
+    // read: every read is a pread, which a FIFO, a socket or a terminal refuses at once
+    // (ESPIPE) and a folder too (EISDIR), and O_NONBLOCK keeps the open itself from waiting.
+    // Whether it is a regular file is asked only when its bytes are no module's
+    // (IsRegularFile), which keeps a typical read at its open, two reads and the close.
     DWORD Open(const std::string& path) {
-        // Only a regular file is kept (a FIFO or a device is refused, never waited on), and
-        // it is only read with pread: one open and one fstat are all it costs.
-        struct stat st{};
-        const int fd = OpenForReading(path, st);
-        if (fd < 0) {
-            // What the platform reports for a folder, and for a device opened as a file.
-            if (errno == EISDIR || errno == ENXIO) return ERROR_ACCESS_DENIED;
-            return ErrorOfOpen(errno, path);
-        }
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return ErrorOfOpen(errno, path);
         fd_.Reset(fd);
-        size_ = uint64_t(st.st_size);
         return ERROR_SUCCESS;
     }
 
+    bool IsRegularFile() const {
+        struct stat st{};
+        return fstat(fd_.Get(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+
     int fd() const { return fd_.Get(); }
-    uint64_t size() const { return size_; }
 
 private:
     static DWORD ErrorOfOpen(int error, const std::string& path) {
@@ -73,7 +75,6 @@ private:
     }
 
     Fd fd_;
-    uint64_t size_ = 0;
 };
 
 bool HasFolder(const char* name) { return strchr(name, '/') != nullptr || strchr(name, '\\') != nullptr; }
@@ -134,7 +135,7 @@ Expected<VersionResource> FindVersionResource(FileWindow& file) {
     // the system's, English, else the first the resource has. Worked out only where a
     // version resource has several languages.
     const auto languages = [] { return ResourceLanguageCandidates(MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL)); };
-    auto magic = file.Read(0, size_t(std::min<uint64_t>(file.size(), 4)), "file header");
+    auto magic = file.ReadPrefix(4, "file header");
     if (!magic) return magic.error();
     VersionResource out;
     if (magic->size() >= 2 && magic->data()[0] == 'M' && magic->data()[1] == 'Z') {
@@ -200,8 +201,13 @@ DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size) {
         DiagnoseOpenFailure(name, error);
         return error;
     }
-    FileWindow window(file.fd(), file.size());
+    FileWindow window(file.fd());
     auto found = FindVersionResource(window);
+    // A folder, FIFO or device where a file was named: the platform denies access to it.
+    if (!found && !file.IsRegularFile()) {
+        DiagnoseOpenFailure(name, ERROR_ACCESS_DENIED);
+        return ERROR_ACCESS_DENIED;
+    }
     // A file of another format, or with unreadable headers or resources, has no resource
     // data as far as the platform's reader can tell; the diagnosis says which.
     if (!found) {
