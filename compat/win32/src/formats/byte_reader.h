@@ -116,12 +116,15 @@ public:
     // (an odd last byte is not a unit).
     std::u16string Utf16BeforeZero() const {
         std::u16string text;
-        for (size_t at = 0; at + 1 < size_; at += 2) {
-            const auto unit = char16_t(data_[at] | (data_[at + 1] << 8));
-            if (unit == 0) break;
-            text.push_back(unit);
-        }
+        Utf16BeforeZero(text);
         return text;
+    }
+    // The same units, into `text` (whose storage is reused).
+    void Utf16BeforeZero(std::u16string& text) const {
+        size_t units = 0;
+        while (2 * units + 1 < size_ && (data_[2 * units] | data_[2 * units + 1]) != 0) ++units;
+        text.resize(units);
+        for (size_t i = 0; i < units; ++i) text[i] = char16_t(data_[2 * i] | (data_[2 * i + 1] << 8));
     }
 
 private:
@@ -172,6 +175,15 @@ public:
     // UTF-16LE units up to a zero unit, which is read but not kept. At most `maxUnits`
     // units before the terminator.
     Expected<std::u16string> Utf16z(const char* what, size_t maxUnits = size_t(-1)) {
+        const BYTE* at = bytes_.data() + offset_;
+        auto units = SkipUtf16z(what, maxUnits);
+        if (!units) return units.error();
+        std::u16string text(*units, u'\0');
+        for (size_t i = 0; i < *units; ++i) text[i] = char16_t(at[2 * i] | (at[2 * i + 1] << 8));
+        return text;
+    }
+    // The same read, without making the string: the number of units before the zero.
+    Expected<size_t> SkipUtf16z(const char* what, size_t maxUnits = size_t(-1)) {
         const size_t available = remaining() / 2;
         const BYTE* at = bytes_.data() + offset_;
         size_t units = 0;
@@ -180,10 +192,8 @@ public:
             ++units;
         }
         if (units == available) return Fail(what, "no terminator");
-        std::u16string text(units, u'\0');
-        for (size_t i = 0; i < units; ++i) text[i] = char16_t(at[2 * i] | (at[2 * i + 1] << 8));
         offset_ += 2 * units + 2;
-        return text;
+        return units;
     }
     // Exactly `units` UTF-16LE units.
     Expected<std::u16string> Utf16(size_t units, const char* what) {

@@ -28,13 +28,14 @@ void FileWindow::Fill(uint64_t offset, size_t length) {
     const size_t chunk = sizeKnown_ ? size_t(std::min<uint64_t>(std::max(length, kChunk), size_ - offset))
                                     : std::max(length, kChunk);
     if (chunk > capacity_) {
-        buffer_ = std::make_unique_for_overwrite<BYTE[]>(chunk);
+        large_ = std::make_unique_for_overwrite<BYTE[]>(chunk);
+        buffer_ = large_.get();
         capacity_ = chunk;
     }
     size_t done = 0;
     bool failed = false;
     while (done < chunk) {
-        ssize_t n = pread(fd_, buffer_.get() + done, chunk - done, off_t(offset + done));
+        ssize_t n = pread(fd_, buffer_ + done, chunk - done, off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
         failed = n < 0;
         if (n <= 0) break;
@@ -59,7 +60,7 @@ Expected<ByteView> FileWindow::Read(uint64_t offset, size_t length, const char* 
     if (sizeKnown_ && Past(offset, length)) return ReadError{std::string(what) + ": past the end", size_t(offset)};
     if (fd_ < 0) return CantFail(memory_.Sub(size_t(offset), length, what));
     if (!Buffered(offset, length)) Fill(offset, length);
-    if (Buffered(offset, length)) return ByteView(buffer_.get() + (offset - bufferAt_), length);
+    if (Buffered(offset, length)) return ByteView(buffer_ + (offset - bufferAt_), length);
     // The size the read found, else a file cut short since its size was taken, which reads
     // as one that ends here.
     if (sizeKnown_ && Past(offset, length)) return ReadError{std::string(what) + ": past the end", size_t(offset)};

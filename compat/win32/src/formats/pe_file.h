@@ -60,10 +60,13 @@ private:
     bool sizeKnown_ = false;
     // How far into the file the reads so far have found bytes.
     uint64_t reached_ = 0;
-    // What the last read brought in: filled_ bytes of the file from bufferAt_, in storage of
-    // capacity_ bytes that is reused (and never cleared first) while reads fit.
-    std::unique_ptr<BYTE[]> buffer_;
-    size_t capacity_ = 0;
+    // What the last read brought in: filled_ bytes of the file from bufferAt_, in the
+    // window's own chunk or, for a longer read, in storage of capacity_ bytes that is
+    // reused while reads fit. Neither is cleared first.
+    BYTE* buffer_ = chunk_;
+    BYTE chunk_[kChunk];
+    std::unique_ptr<BYTE[]> large_;
+    size_t capacity_ = kChunk;
     size_t filled_ = 0;
     uint64_t bufferAt_ = 0;
 };

@@ -20,6 +20,10 @@ void AppendUtf16(std::u16string& out, UChar32 c) {
 }
 
 void AppendScalar(std::string& out, UChar32 c) {
+    if (c < 0x80) {
+        out.push_back(char(c));
+        return;
+    }
     uint8_t bytes[U8_MAX_LENGTH];
     int32_t k = 0;
     U8_APPEND_UNSAFE(bytes, k, c);
@@ -120,6 +124,13 @@ bool IsUtf8(std::string_view bytes) {
 void AppendUtf8(std::string& out, char32_t codePoint, Replace) {
     const auto c = UChar32(codePoint);
     AppendScalar(out, U_IS_SURROGATE(c) || codePoint > 0x10FFFF ? UChar32(kReplacementCharacter) : c);
+}
+
+void AppendUtf8(std::string& out, std::u16string_view units, Replace) {
+    for (size_t i = 0; i < units.size();) {
+        const UChar32 c = NextOfUtf16(units.data(), i, units.size());
+        AppendScalar(out, U_IS_SURROGATE(c) ? UChar32(kReplacementCharacter) : c);
+    }
 }
 
 size_t WholeCharacterPrefix(std::string_view utf8, size_t room) {

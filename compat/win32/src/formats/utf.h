@@ -52,6 +52,9 @@ std::string Utf8ToUtf16Le(std::string_view utf8, Replace);
 // is appended as U+FFFD.
 void AppendUtf8(std::string& out, char32_t codePoint, Replace);
 
+// Appends the UTF-8 form of UTF-16 units.
+void AppendUtf8(std::string& out, std::u16string_view units, Replace);
+
 // The length of the longest start of the UTF-8 text `utf8` that has at most `room` bytes
 // and does not cut a character in two. A byte that starts no character counts as one.
 [[nodiscard]] size_t WholeCharacterPrefix(std::string_view utf8, size_t room);

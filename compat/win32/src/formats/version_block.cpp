@@ -61,9 +61,9 @@ Expected<VersionNode> ReadVersionNode(ByteView block, size_t offset, size_t limi
     node.valueLength = *valueLength;
     ByteReader keyReader(CantFail(block.Sub(node.keyOffset, node.end - node.keyOffset, "version block: key")),
                          node.keyOffset);
-    auto key = keyReader.Utf16z("version block: key");
+    auto key = keyReader.SkipUtf16z("version block: key");
     if (!key) return ReadError{"version block: key not terminated inside its node", node.keyOffset};
-    node.keyUnits = key->size();
+    node.keyUnits = *key;
     node.valueOffset = std::min(Align4(node.keyOffset + keyReader.offset()), node.end);
     const size_t declared = node.isText ? size_t(*valueLength) * 2 : size_t(*valueLength);
     node.valueBytes = std::min(declared, node.end - node.valueOffset);
@@ -121,14 +121,18 @@ Expected<std::optional<VersionNode>> FindVersionNode(ByteView block, const Versi
 
 std::vector<VersionNode> CollectVersionTexts(ByteView block, const VersionNode& root) {
     std::vector<VersionNode> texts;
+    texts.reserve(16);
     // Depth first with an explicit stack: nesting is bounded only by the block's size.
     std::vector<VersionNode> pending{root};
+    std::vector<VersionNode> children;
+    pending.reserve(16);
+    children.reserve(16);
     while (!pending.empty()) {
         VersionNode node = pending.back();
         pending.pop_back();
         if (node.isText && node.offset != root.offset) texts.push_back(node);
         size_t at = node.childrenOffset;
-        std::vector<VersionNode> children;
+        children.clear();
         while (at < node.end) {
             auto length = block.U16(at, "version block: child length");
             if (!length || *length == 0) break;
@@ -157,42 +161,52 @@ Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
     auto root = ReadVersionRoot(raw);
     if (!root) return root.error();
 
+    // Each text's place in the table, and the texts themselves, each with its terminating
+    // zero, one after the other as they follow the table.
     struct Converted {
         size_t valueOffset;
-        std::string text;
+        size_t textAt;
+        size_t textSize;
         bool empty;
     };
+    const std::vector<VersionNode> nodes = CollectVersionTexts(raw, *root);
     std::vector<Converted> converted;
-    for (const VersionNode& node : CollectVersionTexts(raw, *root)) {
+    converted.reserve(nodes.size());
+    // Room for texts of one byte a unit, the usual case.
+    std::string texts;
+    texts.reserve(raw.size() / 2);
+    std::u16string wide;
+    wide.reserve(raw.size() / 2);
+    for (const VersionNode& node : nodes) {
         // A text value shares no bytes with another one, but two nodes may point to the
         // same offset when their values are empty; one entry serves them both.
         if (!converted.empty() && converted.back().valueOffset == node.valueOffset) continue;
-        std::u16string wide = VersionTextValue(raw, node);
+        CantFail(raw.Sub(node.valueOffset, node.valueBytes, "version block: value")).Utf16BeforeZero(wide);
         // The ANSI code page is UTF-8, and WideCharToMultiByte without flags replaces what
         // is ill-formed: the same conversion, in one pass.
-        std::string ansi = utf::ToUtf8(wide, utf::kReplace);
-        converted.push_back({node.valueOffset, std::move(ansi), node.valueLength == 0});
+        const size_t at = texts.size();
+        utf::AppendUtf8(texts, wide, utf::kReplace);
+        converted.push_back({node.valueOffset, at, texts.size() - at, node.valueLength == 0});
+        texts.push_back('\0');
     }
 
     const size_t tableOffset = Align4(raw.size());
-    size_t total = tableOffset + kAnsiHeaderSize + converted.size() * kAnsiEntrySize;
-    for (const Converted& c : converted) total += c.text.size() + 1;
+    const size_t textsOffset = tableOffset + kAnsiHeaderSize + converted.size() * kAnsiEntrySize;
+    const size_t total = textsOffset + texts.size();
     std::vector<BYTE> block(total, 0);
     memcpy(block.data(), raw.data(), raw.size());
     BYTE* table = block.data() + tableOffset;
     memcpy(table, kAnsiSignature, sizeof kAnsiSignature);
     Store32(table + 4, DWORD(converted.size()));
     Store32(table + 8, DWORD(total));
-    size_t textAt = tableOffset + kAnsiHeaderSize + converted.size() * kAnsiEntrySize;
     for (size_t i = 0; i < converted.size(); ++i) {
         const Converted& c = converted[i];
         BYTE* entry = table + kAnsiHeaderSize + i * kAnsiEntrySize;
         Store32(entry, DWORD(c.valueOffset));
-        Store32(entry + 4, DWORD(textAt));
-        Store32(entry + 8, c.empty ? 0 : DWORD(c.text.size() + 1));
-        memcpy(block.data() + textAt, c.text.data(), c.text.size());
-        textAt += c.text.size() + 1;
+        Store32(entry + 4, DWORD(textsOffset + c.textAt));
+        Store32(entry + 8, c.empty ? 0 : DWORD(c.textSize + 1));
     }
+    if (!texts.empty()) memcpy(block.data() + textsOffset, texts.data(), texts.size());
     return block;
 }
 
