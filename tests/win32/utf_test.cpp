@@ -71,6 +71,11 @@ TEST(Utf, Utf16ToUtf8) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.replaced));
         EXPECT_EQ(utf::ToUtf8(c.in, utf::kReplace), c.replaced);
+        // The same units as little-endian bytes, appended to what is there.
+        std::string bytes, appended = "x";
+        for (char16_t u : c.in) bytes += {char(u & 0xFF), char(u >> 8)};
+        utf::AppendUtf8OfUtf16Le(appended, bytes, utf::kReplace);
+        EXPECT_EQ(appended, "x" + c.replaced);
         const auto strict = utf::ToUtf8(c.in, utf::kStrict);
         EXPECT_EQ(strict.has_value(), c.wellFormed);
         if (strict) {
@@ -99,6 +104,9 @@ TEST(Utf, Utf16LeBytesToUtf8) {
         EXPECT_EQ(utf::Utf16LeToUtf8(c.in, utf::kReplace, utf::CutUnit::kDrop), c.dropped);
         EXPECT_EQ(utf::Utf16LeToUtf8(c.in, utf::kReplace, utf::CutUnit::kReplace), c.replaced);
         EXPECT_EQ(utf::Utf16LeToUtf8(c.in, utf::kStrict), c.strict);
+        std::string appended;
+        utf::AppendUtf8OfUtf16Le(appended, c.in, utf::kReplace);
+        EXPECT_EQ(appended, c.dropped);
     }
 }
 

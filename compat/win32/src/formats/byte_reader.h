@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -115,20 +116,22 @@ public:
     // The UTF-16LE units before the first zero unit; all whole units when there is none
     // (an odd last byte is not a unit).
     std::u16string Utf16BeforeZero() const {
-        std::u16string text;
-        Utf16BeforeZero(text);
+        const std::string_view bytes = Utf16LeBeforeZero();
+        std::u16string text(bytes.size() / 2, u'\0');
+        for (size_t i = 0; i < text.size(); ++i) text[i] = char16_t(data_[2 * i] | (data_[2 * i + 1] << 8));
         return text;
     }
-    // The same units, into `text` (whose storage is reused).
-    void Utf16BeforeZero(std::u16string& text) const {
+    // The bytes of those units, as UTF-16LE.
+    std::string_view Utf16LeBeforeZero() const {
         size_t units = 0;
         while (2 * units + 1 < size_ && (data_[2 * units] | data_[2 * units + 1]) != 0) ++units;
-        text.resize(units);
-        for (size_t i = 0; i < units; ++i) text[i] = char16_t(data_[2 * i] | (data_[2 * i + 1] << 8));
+        return std::string_view(reinterpret_cast<const char*>(data_), 2 * units);
     }
 
 private:
-    static ReadError PastTheEnd(const char* what, size_t offset) {
+    // Out of line and marked cold, so that the reads that succeed stay small enough to be
+    // inlined where they are made.
+    [[gnu::cold, gnu::noinline]] static ReadError PastTheEnd(const char* what, size_t offset) {
         return ReadError{std::string(what) + ": past the end", offset};
     }
 
@@ -204,7 +207,7 @@ public:
         return text;
     }
     // An error about the field at the cursor.
-    ReadError Fail(const char* what, const char* why) const {
+    [[gnu::cold, gnu::noinline]] ReadError Fail(const char* what, const char* why) const {
         return ReadError{std::string(what) + ": " + why, base_ + offset_};
     }
 

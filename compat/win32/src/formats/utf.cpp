@@ -126,9 +126,21 @@ void AppendUtf8(std::string& out, char32_t codePoint, Replace) {
     AppendScalar(out, U_IS_SURROGATE(c) || codePoint > 0x10FFFF ? UChar32(kReplacementCharacter) : c);
 }
 
-void AppendUtf8(std::string& out, std::u16string_view units, Replace) {
-    for (size_t i = 0; i < units.size();) {
-        const UChar32 c = NextOfUtf16(units.data(), i, units.size());
+void AppendUtf8OfUtf16Le(std::string& out, std::string_view bytes, Replace) {
+    const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
+    const size_t units = bytes.size() / 2;
+    auto unit = [b](size_t i) { return char16_t(b[2 * i] | (b[2 * i + 1] << 8)); };
+    out.reserve(out.size() + units);
+    for (size_t i = 0; i < units;) {
+        const char16_t u = unit(i++);
+        if (u < 0x80) {
+            out.push_back(char(u));
+            continue;
+        }
+        // As U16_NEXT: a lead followed by a trail is one code point; an unpaired
+        // surrogate is ill-formed.
+        UChar32 c = u;
+        if (U16_IS_LEAD(u) && i < units && U16_IS_TRAIL(unit(i))) c = U16_GET_SUPPLEMENTARY(u, unit(i++));
         AppendScalar(out, U_IS_SURROGATE(c) ? UChar32(kReplacementCharacter) : c);
     }
 }

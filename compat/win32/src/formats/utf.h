@@ -52,8 +52,8 @@ std::string Utf8ToUtf16Le(std::string_view utf8, Replace);
 // is appended as U+FFFD.
 void AppendUtf8(std::string& out, char32_t codePoint, Replace);
 
-// Appends the UTF-8 form of UTF-16 units.
-void AppendUtf8(std::string& out, std::u16string_view units, Replace);
+// Appends the UTF-8 form of UTF-16LE bytes (an odd last byte is left out).
+void AppendUtf8OfUtf16Le(std::string& out, std::string_view bytes, Replace);
 
 // The length of the longest start of the UTF-8 text `utf8` that has at most `room` bytes
 // and does not cut a character in two. A byte that starts no character counts as one.

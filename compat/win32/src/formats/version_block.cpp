@@ -175,17 +175,15 @@ Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
     // Room for texts of one byte a unit, the usual case.
     std::string texts;
     texts.reserve(raw.size() / 2);
-    std::u16string wide;
-    wide.reserve(raw.size() / 2);
     for (const VersionNode& node : nodes) {
         // A text value shares no bytes with another one, but two nodes may point to the
         // same offset when their values are empty; one entry serves them both.
         if (!converted.empty() && converted.back().valueOffset == node.valueOffset) continue;
-        CantFail(raw.Sub(node.valueOffset, node.valueBytes, "version block: value")).Utf16BeforeZero(wide);
+        const ByteView value = CantFail(raw.Sub(node.valueOffset, node.valueBytes, "version block: value"));
         // The ANSI code page is UTF-8, and WideCharToMultiByte without flags replaces what
-        // is ill-formed: the same conversion, in one pass.
+        // is ill-formed: the same conversion, in one pass over the units before the zero.
         const size_t at = texts.size();
-        utf::AppendUtf8(texts, wide, utf::kReplace);
+        utf::AppendUtf8OfUtf16Le(texts, value.Utf16LeBeforeZero(), utf::kReplace);
         converted.push_back({node.valueOffset, at, texts.size() - at, node.valueLength == 0});
         texts.push_back('\0');
     }
