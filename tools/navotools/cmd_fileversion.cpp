@@ -64,7 +64,6 @@ private:
 };
 
 void Declare(CLI::App& app) {
-    auto files = std::make_shared<std::vector<std::string>>();
     app.description(
         "print the version of files\n"
         "For each FILE (a PE32 or PE32+ file, or an ELF module with embedded resources):\n"
@@ -72,13 +71,19 @@ void Declare(CLI::App& app) {
         "CVersion::GetStrVer's text and the four numbers of the file version. A file\n"
         "without readable version information is reported on standard error with the\n"
         "reason, and the exit code is then 1.");
-    app.add_option("FILE", *files, "the files")->required()->option_text(" ");
-    SetAction(app, [files] {
+    // The operands are read where the parser keeps them, not copied out: a run over
+    // hundreds of files would otherwise hold each name three times.
+    CLI::Option* operands = app.add_option("FILE", CLI::callback_t(), "the files")
+                                ->expected(1, CLI::detail::expected_max_vector_size)
+                                ->allow_extra_args()
+                                ->required()
+                                ->option_text(" ");
+    SetAction(app, [operands] {
         int result = kOk;
         // Left uninitialised: only the pages a block is written to are ever touched.
         const auto block = std::make_unique_for_overwrite<BYTE[]>(kLargestBlock);
         Reports reports(!isatty(STDERR_FILENO));
-        for (const std::string& file : *files) {
+        for (const std::string& file : operands->results()) {
             DWORD parts[4] = {};
             if (!ReadFourParts(file.c_str(), block.get(), parts)) {
                 result = kFailed;
