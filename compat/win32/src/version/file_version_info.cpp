@@ -43,8 +43,8 @@ public:
     // (ESPIPE) and a folder too (EISDIR), and O_NONBLOCK keeps the open itself from waiting.
     // Whether it is a regular file is asked only when its bytes are no module's
     // (IsRegularFile), which keeps a typical read at its open, two reads and the close.
-    DWORD Open(const std::string& path) {
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    DWORD Open(const char* path) {
+        const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) return ErrorOfOpen(errno, path);
         fd_.Reset(fd);
         return ERROR_SUCCESS;
@@ -87,14 +87,17 @@ bool HasFolder(const char* name) { return strchr(name, '/') != nullptr || strchr
 // program App), then a file found by the loader's search.
 DWORD OpenVersionFile(const char* name, VersionFile& file) {
     if (HasFolder(name)) {
-        std::string path = name;
-        for (char& c : path)
-            if (c == '\\') c = '/';
-        DWORD error = file.Open(path);
+        // Copied only to turn the platform's separators into ours.
+        std::string converted;
+        if (strchr(name, '\\')) {
+            converted = name;
+            std::replace(converted.begin(), converted.end(), '\\', '/');
+        }
+        DWORD error = file.Open(converted.empty() ? name : converted.c_str());
         if (error != ERROR_FILE_NOT_FOUND) return error;
         DWORD searchError = ERROR_SUCCESS;
         std::string found = SearchModuleFile(name, searchError, ModuleUse::Data);
-        return found.empty() ? error : file.Open(found);
+        return found.empty() ? error : file.Open(found.c_str());
     }
     // The platform opens the file by its exact name in the application's folder and the
     // current folder before it asks the loader, which would add ".dll" to a name without
@@ -102,7 +105,7 @@ DWORD OpenVersionFile(const char* name, VersionFile& file) {
     for (const std::string& folder : DataFileFolders()) {
         std::string path = folder + "/" + name;
         struct stat st{};
-        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return file.Open(path);
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return file.Open(path.c_str());
     }
     if (HMODULE module = GetModuleHandleA(name)) {
         char path[PATH_MAX];
@@ -112,7 +115,7 @@ DWORD OpenVersionFile(const char* name, VersionFile& file) {
     DWORD searchError = ERROR_SUCCESS;
     std::string found = SearchModuleFile(name, searchError, ModuleUse::Data);
     if (found.empty()) return searchError == ERROR_INVALID_PARAMETER ? DWORD(ERROR_FILENAME_EXCED_RANGE) : DWORD(ERROR_FILE_NOT_FOUND);
-    return file.Open(found);
+    return file.Open(found.c_str());
 }
 
 // The version resource of a file, read in pieces: a PE file's through its own resource
