@@ -3,6 +3,8 @@
 // zero length, deep nesting is fine, and the ANSI block answers VerQueryValueA.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include <cstring>
@@ -241,6 +243,30 @@ TEST(AnsiVersionBlock, TextsHaveCopiesAndBinaryValuesStayInPlace) {
     EXPECT_GE(static_cast<BYTE*>(value), block.data() + raw.size()) << "texts point to their copies";
     EXPECT_STREQ(static_cast<const char*>(value), "5.6.7.8");
     EXPECT_EQ(length, 8u);
+}
+
+// Written straight into a caller's buffer, the block is the built one, padding zeros
+// included, and nothing past it is touched; a buffer one byte short gets nothing.
+TEST(AnsiVersionBlock, WrittenInPlaceAsBuilt) {
+    std::vector<BYTE> raw = Build(TypicalRoot());
+    for (size_t extra : {0, 1, 2, 3}) {
+        std::vector<BYTE> resource = raw;
+        resource.resize(raw.size() + extra, 0xAB);  // a root whose end needs padding
+        Put16(resource, 0, resource.size());
+        const ByteView view(resource.data(), resource.size());
+        auto built = navo::win32::BuildAnsiVersionBlock(view);
+        ASSERT_TRUE(built);
+        const size_t size = built->size();
+        for (size_t room : {size + 16, size, size - 1}) {
+            std::vector<BYTE> buffer(size + 16, 0xEE);
+            auto written = navo::win32::BuildAnsiVersionBlockInto(view, buffer.data(), room);
+            ASSERT_TRUE(written);
+            EXPECT_EQ(*written, size);
+            const std::vector<BYTE> expected = room >= size ? *built : std::vector<BYTE>(size, 0xEE);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffer.begin())) << extra << " room " << room;
+            EXPECT_TRUE(std::all_of(buffer.begin() + std::ptrdiff_t(size), buffer.end(), [](BYTE b) { return b == 0xEE; }));
+        }
+    }
 }
 
 TEST(AnsiVersionBlock, AKeyWithoutDataGivesAnEmptyText) {

@@ -152,60 +152,92 @@ std::u16string VersionTextValue(ByteView block, const VersionNode& node) {
     return CantFail(block.Sub(node.valueOffset, node.valueBytes, "version block: value")).Utf16BeforeZero();
 }
 
-Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
-    auto rootLength = resource.U16(0, "version block: root length");
-    if (!rootLength) return rootLength.error();
-    if (*rootLength > resource.size())
-        return ReadError{"version block: root length past the end of the resource", 0};
-    const ByteView raw = CantFail(resource.Sub(0, *rootLength, "version block"));
-    auto root = ReadVersionRoot(raw);
-    if (!root) return root.error();
+namespace {
 
-    // Each text's place in the table, and the texts themselves, each with its terminating
-    // zero, one after the other as they follow the table.
-    struct Converted {
+// An ANSI block worked out but not yet written: the raw block, each text's place in the
+// table, and the texts themselves, each with its terminating zero, one after the other as
+// they follow the table.
+struct AnsiBlockPlan {
+    struct Entry {
         size_t valueOffset;
         size_t textAt;
         size_t textSize;
         bool empty;
     };
-    const std::vector<VersionNode> nodes = CollectVersionTexts(raw, *root);
-    std::vector<Converted> converted;
-    converted.reserve(nodes.size());
-    // Room for texts of one byte a unit, the usual case.
+    ByteView raw;
+    std::vector<Entry> entries;
     std::string texts;
-    texts.reserve(raw.size() / 2);
+
+    size_t TableOffset() const { return Align4(raw.size()); }
+    size_t TextsOffset() const { return TableOffset() + kAnsiHeaderSize + entries.size() * kAnsiEntrySize; }
+    size_t Size() const { return TextsOffset() + texts.size(); }
+
+    // Writes all Size() bytes of the block, padding included.
+    void WriteTo(BYTE* out) const {
+        const size_t tableOffset = TableOffset();
+        const size_t textsOffset = TextsOffset();
+        memcpy(out, raw.data(), raw.size());
+        memset(out + raw.size(), 0, tableOffset - raw.size());
+        BYTE* table = out + tableOffset;
+        memcpy(table, kAnsiSignature, sizeof kAnsiSignature);
+        Store32(table + 4, DWORD(entries.size()));
+        Store32(table + 8, DWORD(Size()));
+        for (size_t i = 0; i < entries.size(); ++i) {
+            const Entry& c = entries[i];
+            BYTE* entry = table + kAnsiHeaderSize + i * kAnsiEntrySize;
+            Store32(entry, DWORD(c.valueOffset));
+            Store32(entry + 4, DWORD(textsOffset + c.textAt));
+            Store32(entry + 8, c.empty ? 0 : DWORD(c.textSize + 1));
+        }
+        if (!texts.empty()) memcpy(out + textsOffset, texts.data(), texts.size());
+    }
+};
+
+Expected<AnsiBlockPlan> PlanAnsiVersionBlock(ByteView resource) {
+    auto rootLength = resource.U16(0, "version block: root length");
+    if (!rootLength) return rootLength.error();
+    if (*rootLength > resource.size())
+        return ReadError{"version block: root length past the end of the resource", 0};
+    AnsiBlockPlan plan;
+    plan.raw = CantFail(resource.Sub(0, *rootLength, "version block"));
+    auto root = ReadVersionRoot(plan.raw);
+    if (!root) return root.error();
+
+    const std::vector<VersionNode> nodes = CollectVersionTexts(plan.raw, *root);
+    plan.entries.reserve(nodes.size());
+    // Room for texts of one byte a unit, the usual case.
+    plan.texts.reserve(plan.raw.size() / 2);
     for (const VersionNode& node : nodes) {
         // A text value shares no bytes with another one, but two nodes may point to the
         // same offset when their values are empty; one entry serves them both.
-        if (!converted.empty() && converted.back().valueOffset == node.valueOffset) continue;
-        const ByteView value = CantFail(raw.Sub(node.valueOffset, node.valueBytes, "version block: value"));
+        if (!plan.entries.empty() && plan.entries.back().valueOffset == node.valueOffset) continue;
+        const ByteView value = CantFail(plan.raw.Sub(node.valueOffset, node.valueBytes, "version block: value"));
         // The ANSI code page is UTF-8, and WideCharToMultiByte without flags replaces what
         // is ill-formed: the same conversion, in one pass over the units before the zero.
-        const size_t at = texts.size();
-        utf::AppendUtf8OfUtf16Le(texts, value.Utf16LeBeforeZero(), utf::kReplace);
-        converted.push_back({node.valueOffset, at, texts.size() - at, node.valueLength == 0});
-        texts.push_back('\0');
+        const size_t at = plan.texts.size();
+        utf::AppendUtf8OfUtf16Le(plan.texts, value.Utf16LeBeforeZero(), utf::kReplace);
+        plan.entries.push_back({node.valueOffset, at, plan.texts.size() - at, node.valueLength == 0});
+        plan.texts.push_back('\0');
     }
+    return plan;
+}
 
-    const size_t tableOffset = Align4(raw.size());
-    const size_t textsOffset = tableOffset + kAnsiHeaderSize + converted.size() * kAnsiEntrySize;
-    const size_t total = textsOffset + texts.size();
-    std::vector<BYTE> block(total, 0);
-    memcpy(block.data(), raw.data(), raw.size());
-    BYTE* table = block.data() + tableOffset;
-    memcpy(table, kAnsiSignature, sizeof kAnsiSignature);
-    Store32(table + 4, DWORD(converted.size()));
-    Store32(table + 8, DWORD(total));
-    for (size_t i = 0; i < converted.size(); ++i) {
-        const Converted& c = converted[i];
-        BYTE* entry = table + kAnsiHeaderSize + i * kAnsiEntrySize;
-        Store32(entry, DWORD(c.valueOffset));
-        Store32(entry + 4, DWORD(textsOffset + c.textAt));
-        Store32(entry + 8, c.empty ? 0 : DWORD(c.textSize + 1));
-    }
-    if (!texts.empty()) memcpy(block.data() + textsOffset, texts.data(), texts.size());
+}  // namespace
+
+Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
+    auto plan = PlanAnsiVersionBlock(resource);
+    if (!plan) return plan.error();
+    std::vector<BYTE> block(plan->Size());
+    plan->WriteTo(block.data());
     return block;
+}
+
+Expected<size_t> BuildAnsiVersionBlockInto(ByteView resource, BYTE* out, size_t room) {
+    auto plan = PlanAnsiVersionBlock(resource);
+    if (!plan) return plan.error();
+    const size_t size = plan->Size();
+    if (size <= room) plan->WriteTo(out);
+    return size;
 }
 
 std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t size) {

@@ -191,11 +191,19 @@ void DiagnoseOpenFailure(LPCSTR name, DWORD error) {
         SetDiagnosis(path + " is not a regular file");
 }
 
-// Reads the version block of the file `name` names, as GetFileVersionInfoA hands it out,
-// into `block`; with `block` null, only checks that there is one and sets `size` to a size
-// that the block will not exceed, which its root's length tells without building it.
-// ERROR_SUCCESS or the error the version functions report.
-DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size) {
+// The caller's buffer, where a block that fits is written straight away.
+struct BlockBuffer {
+    BYTE* data = nullptr;
+    size_t room = 0;
+    bool written = false;
+};
+
+// Reads the version block of the file `name` names, as GetFileVersionInfoA hands it out:
+// into `buffer` when it fits there (buffer->written), else into `block`; with `block`
+// null, only checks that there is one and sets `size` to a size that the block will not
+// exceed, which its root's length tells without building it. `size` is the block's size
+// once built. ERROR_SUCCESS or the error the version functions report.
+DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size, BlockBuffer* buffer = nullptr) {
     ClearDiagnosis();
     if (!name) return ERROR_INVALID_PARAMETER;
     if (!*name) return ERROR_BAD_PATHNAME;
@@ -227,6 +235,16 @@ DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size) {
             size = DWORD(AnsiVersionBlockBound(*rootLength));
             return ERROR_SUCCESS;
         }
+    }
+    if (buffer) {
+        auto direct = BuildAnsiVersionBlockInto(resource, buffer->data, buffer->room);
+        if (!direct) {
+            SetDiagnosis("version resource: " + direct.error().Message());
+            return ERROR_INVALID_DATA;
+        }
+        size = DWORD(*direct);
+        buffer->written = *direct <= buffer->room;
+        if (buffer->written) return ERROR_SUCCESS;
     }
     auto built = BuildAnsiVersionBlock(resource);
     if (!built) {
@@ -266,10 +284,15 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD size, LPVOID data)
     }
     std::vector<BYTE> block;
     DWORD built = 0;
-    DWORD error = navo::win32::ReadVersionBlock(fileName, &block, built);
+    navo::win32::BlockBuffer buffer{static_cast<BYTE*>(data), size};
+    DWORD error = navo::win32::ReadVersionBlock(fileName, &block, built, &buffer);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;
+    }
+    if (buffer.written) {
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
     }
     // What fits is copied, as the platform does; a cut block is made consistent first, since
     // a query learns a block's extent only from inside it and must not read past the buffer.
