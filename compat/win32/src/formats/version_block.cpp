@@ -123,25 +123,25 @@ std::vector<VersionNode> CollectVersionTexts(ByteView block, const VersionNode& 
     std::vector<VersionNode> texts;
     texts.reserve(16);
     // Depth first with an explicit stack: nesting is bounded only by the block's size.
-    std::vector<VersionNode> pending{root};
-    std::vector<VersionNode> children;
+    std::vector<VersionNode> pending;
     pending.reserve(16);
-    children.reserve(16);
+    pending.push_back(root);
     while (!pending.empty()) {
         VersionNode node = pending.back();
         pending.pop_back();
         if (node.isText && node.offset != root.offset) texts.push_back(node);
+        // The children go on the stack in reverse, so that the first is taken next.
+        const size_t first = pending.size();
         size_t at = node.childrenOffset;
-        children.clear();
         while (at < node.end) {
             auto length = block.U16(at, "version block: child length");
             if (!length || *length == 0) break;
             auto child = ReadVersionNode(block, at, node.end);
             if (!child) break;
-            children.push_back(*child);
+            pending.push_back(*child);
             at = Align4(child->end);
         }
-        pending.insert(pending.end(), children.rbegin(), children.rend());
+        std::reverse(pending.begin() + std::ptrdiff_t(first), pending.end());
     }
     std::sort(texts.begin(), texts.end(),
               [](const VersionNode& a, const VersionNode& b) { return a.valueOffset < b.valueOffset; });
