@@ -259,7 +259,8 @@ TEST(AnsiVersionBlock, WrittenInPlaceAsBuilt) {
         const size_t size = built->size();
         for (size_t room : {size + 16, size, size - 1}) {
             std::vector<BYTE> buffer(size + 16, 0xEE);
-            auto written = navo::win32::BuildAnsiVersionBlockInto(view, buffer.data(), room);
+            std::vector<BYTE> spill;
+            auto written = navo::win32::BuildAnsiVersionBlockInto(view, buffer.data(), room, spill);
             ASSERT_TRUE(written);
             EXPECT_EQ(*written, size);
             const std::vector<BYTE> expected = room >= size ? *built : std::vector<BYTE>(size, 0xEE);

@@ -12,6 +12,13 @@
 #include <string>
 
 namespace navo::win32 {
+namespace {
+
+ReadError PastTheEnd(const char* what, uint64_t offset) {
+    return ReadError{std::string(what) + ": past the end", size_t(offset)};
+}
+
+}  // namespace
 
 uint64_t FileWindow::size() {
     if (!sizeKnown_) {
@@ -57,14 +64,13 @@ void FileWindow::Fill(uint64_t offset, size_t length) {
 }
 
 Expected<ByteView> FileWindow::Read(uint64_t offset, size_t length, const char* what) {
-    if (sizeKnown_ && Past(offset, length)) return ReadError{std::string(what) + ": past the end", size_t(offset)};
+    if (sizeKnown_ && Past(offset, length)) return PastTheEnd(what, offset);
     if (fd_ < 0) return CantFail(memory_.Sub(size_t(offset), length, what));
     if (!Buffered(offset, length)) Fill(offset, length);
     if (Buffered(offset, length)) return ByteView(buffer_ + (offset - bufferAt_), length);
     // The size the read found, else a file cut short since its size was taken, which reads
     // as one that ends here.
-    if (sizeKnown_ && Past(offset, length)) return ReadError{std::string(what) + ": past the end", size_t(offset)};
-    return ReadError{std::string(what) + ": past the end", size_t(offset + filled_)};
+    return PastTheEnd(what, sizeKnown_ && Past(offset, length) ? offset : offset + filled_);
 }
 
 Expected<ByteView> FileWindow::ReadPrefix(size_t length, const char* what) {
@@ -78,7 +84,6 @@ bool FileWindow::Holds(FileRange range) {
     const uint64_t end = range.offset + range.size;
     if (!sizeKnown_ && end > reached_ && range.size <= kChunk && fd_ >= 0 && !Buffered(range.offset, size_t(range.size)))
         Fill(range.offset, size_t(range.size));
-    if (sizeKnown_) return end <= size_;
     return end <= reached_ || end <= size();
 }
 

@@ -232,11 +232,16 @@ Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
     return block;
 }
 
-Expected<size_t> BuildAnsiVersionBlockInto(ByteView resource, BYTE* out, size_t room) {
+Expected<size_t> BuildAnsiVersionBlockInto(ByteView resource, BYTE* out, size_t room, std::vector<BYTE>& spill) {
     auto plan = PlanAnsiVersionBlock(resource);
     if (!plan) return plan.error();
     const size_t size = plan->Size();
-    if (size <= room) plan->WriteTo(out);
+    if (size <= room) {
+        plan->WriteTo(out);
+    } else {
+        spill.resize(size);
+        plan->WriteTo(spill.data());
+    }
     return size;
 }
 

@@ -76,9 +76,10 @@ std::u16string VersionTextValue(ByteView block, const VersionNode& node);
 //      the texts, each zero-terminated
 // An error when the root node is malformed or longer than `resource`.
 [[nodiscard]] Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource);
-// The same block, written straight into the `room` bytes at `out` when it fits there: its
-// size comes back, and nothing is written when it does not fit.
-[[nodiscard]] Expected<size_t> BuildAnsiVersionBlockInto(ByteView resource, BYTE* out, size_t room);
+// The same block, written straight into the `room` bytes at `out` when it fits there, else
+// whole into `spill` (and nothing at `out`): its size comes back either way.
+[[nodiscard]] Expected<size_t> BuildAnsiVersionBlockInto(ByteView resource, BYTE* out, size_t room,
+                                                         std::vector<BYTE>& spill);
 
 // The first `size` bytes of a block made by BuildAnsiVersionBlock, as GetFileVersionInfoA
 // hands out a block to a buffer too small for it, made consistent so that queries of the

@@ -191,19 +191,19 @@ void DiagnoseOpenFailure(LPCSTR name, DWORD error) {
         SetDiagnosis(path + " is not a regular file");
 }
 
-// The caller's buffer, where a block that fits is written straight away.
+// The caller's buffer, where a block that fits is written straight away; one that does not
+// is built whole beside it, to be cut to the buffer.
 struct BlockBuffer {
     BYTE* data = nullptr;
     size_t room = 0;
-    bool written = false;
+    std::vector<BYTE> whole;
 };
 
-// Reads the version block of the file `name` names, as GetFileVersionInfoA hands it out:
-// into `buffer` when it fits there (buffer->written), else into `block`; with `block`
-// null, only checks that there is one and sets `size` to a size that the block will not
-// exceed, which its root's length tells without building it. `size` is the block's size
-// once built. ERROR_SUCCESS or the error the version functions report.
-DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size, BlockBuffer* buffer = nullptr) {
+// Reads the version block of the file `name` names, as GetFileVersionInfoA hands it out,
+// into `buffer` and sets `size` to the block's size; with `buffer` null, only checks that
+// there is one and sets `size` to a size that the block will not exceed, which its root's
+// length tells without building it. ERROR_SUCCESS or the error the version functions report.
+DWORD ReadVersionBlock(LPCSTR name, BlockBuffer* buffer, DWORD& size) {
     ClearDiagnosis();
     if (!name) return ERROR_INVALID_PARAMETER;
     if (!*name) return ERROR_BAD_PATHNAME;
@@ -227,7 +227,7 @@ DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size, Block
     }
     if (found->error != ERROR_SUCCESS) return found->error;
     const ByteView resource(found->bytes.data(), found->bytes.size());
-    if (!block) {
+    if (!buffer) {
         // What BuildAnsiVersionBlock checks before it can fail: a size given out means the
         // block can be built. A block that cannot is built below for the reason.
         auto rootLength = resource.U16(0, "version block: root length");
@@ -236,23 +236,14 @@ DWORD ReadVersionBlock(LPCSTR name, std::vector<BYTE>* block, DWORD& size, Block
             return ERROR_SUCCESS;
         }
     }
-    if (buffer) {
-        auto direct = BuildAnsiVersionBlockInto(resource, buffer->data, buffer->room);
-        if (!direct) {
-            SetDiagnosis("version resource: " + direct.error().Message());
-            return ERROR_INVALID_DATA;
-        }
-        size = DWORD(*direct);
-        buffer->written = *direct <= buffer->room;
-        if (buffer->written) return ERROR_SUCCESS;
-    }
-    auto built = BuildAnsiVersionBlock(resource);
+    std::vector<BYTE> spill;
+    auto built = buffer ? BuildAnsiVersionBlockInto(resource, buffer->data, buffer->room, buffer->whole)
+                        : BuildAnsiVersionBlockInto(resource, nullptr, 0, spill);
     if (!built) {
         SetDiagnosis("version resource: " + built.error().Message());
         return ERROR_INVALID_DATA;
     }
-    size = DWORD(built->size());
-    if (block) *block = std::move(*built);
+    size = DWORD(*built);
     return ERROR_SUCCESS;
 }
 
@@ -282,22 +273,19 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR fileName, DWORD, DWORD size, LPVOID data)
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
-    std::vector<BYTE> block;
+    navo::win32::BlockBuffer buffer{static_cast<BYTE*>(data), size, {}};
     DWORD built = 0;
-    navo::win32::BlockBuffer buffer{static_cast<BYTE*>(data), size};
-    DWORD error = navo::win32::ReadVersionBlock(fileName, &block, built, &buffer);
+    DWORD error = navo::win32::ReadVersionBlock(fileName, &buffer, built);
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;
     }
-    if (buffer.written) {
-        SetLastError(ERROR_SUCCESS);
-        return TRUE;
-    }
     // What fits is copied, as the platform does; a cut block is made consistent first, since
     // a query learns a block's extent only from inside it and must not read past the buffer.
-    if (block.size() > size) block = navo::win32::CutAnsiVersionBlock(block, size);
-    if (!block.empty()) memcpy(data, block.data(), block.size());
+    if (!buffer.whole.empty()) {
+        const std::vector<BYTE> cut = navo::win32::CutAnsiVersionBlock(buffer.whole, size);
+        if (!cut.empty()) memcpy(data, cut.data(), cut.size());
+    }
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
