@@ -3,7 +3,7 @@
 # (the library finds its module folder from its own location).
 include(CMakePackageConfigHelpers)
 
-install(TARGETS NavoTools navotools
+install(TARGETS NavoTools navotools_installed
   EXPORT NavoToolsTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
