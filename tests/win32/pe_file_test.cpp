@@ -183,6 +183,37 @@ TEST(PeFile, ALearntSizeAnswersAsAGivenOne) {
     std::remove(path.c_str());
 }
 
+// A range longer than a chunk is checked by reading its last chunk, which a later read
+// finds kept (here the file is emptied in between); a last chunk cut short tells the size.
+TEST(PeFile, ALongRangeIsCheckedByItsLastChunk) {
+    const std::string path = testing::TempDir() + "navo_pe_file_tail.bin";
+    std::vector<BYTE> bytes(FileWindow::kChunk * 5 / 2);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = BYTE(i * 7 + i / 256);
+    const auto write = [&] {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    };
+    write();
+    {
+        Fd fd(path);
+        FileWindow window(fd.fd);
+        EXPECT_TRUE(window.Holds({100, bytes.size() - 100}));
+        ASSERT_EQ(truncate(path.c_str(), 0), 0);
+        auto tail = window.Read(bytes.size() - 300, 200, "tail");
+        ASSERT_TRUE(tail) << tail.error().Message();
+        EXPECT_TRUE(std::equal(tail->data(), tail->data() + 200, bytes.end() - 300));
+    }
+    write();
+    {
+        Fd fd(path);
+        FileWindow window(fd.fd);
+        EXPECT_FALSE(window.Holds({0, bytes.size() + 1}));
+        ASSERT_EQ(truncate(path.c_str(), 0), 0);
+        EXPECT_EQ(window.size(), bytes.size());
+    }
+    std::remove(path.c_str());
+}
+
 TEST(PeFile, ElfSectionFoundAsInTheWholeFile) {
     const std::string path = NAVOTOOLS_TEST_BINARY_DIR "/../libNavoTools.so";
     const std::vector<BYTE> bytes = ReadFile(path);

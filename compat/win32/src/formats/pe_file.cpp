@@ -30,6 +30,30 @@ uint64_t FileWindow::size() {
     return size_;
 }
 
+size_t FileWindow::ReadAt(BYTE* into, uint64_t offset, size_t length) {
+    size_t done = 0;
+    bool failed = false;
+    while (done < length) {
+        ssize_t n = pread(fd_, into + done, length - done, off_t(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        failed = n < 0;
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    reached_ = std::max(reached_, offset + done);
+    // A read that stops short without an error has met the end of the file; one that
+    // found no bytes at all only says the end is no further, so the system is asked.
+    if (!sizeKnown_ && done < length && !failed) {
+        if (done > 0) {
+            size_ = offset + done;
+            sizeKnown_ = true;
+        } else {
+            size();
+        }
+    }
+    return done;
+}
+
 void FileWindow::Fill(uint64_t offset, size_t length) {
     // Read ahead to a chunk: the next read is usually just after this one.
     const size_t chunk = sizeKnown_ ? size_t(std::min<uint64_t>(std::max(length, kChunk), size_ - offset))
@@ -39,34 +63,17 @@ void FileWindow::Fill(uint64_t offset, size_t length) {
         buffer_ = large_.get();
         capacity_ = chunk;
     }
-    size_t done = 0;
-    bool failed = false;
-    while (done < chunk) {
-        ssize_t n = pread(fd_, buffer_ + done, chunk - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        failed = n < 0;
-        if (n <= 0) break;
-        done += size_t(n);
-    }
     bufferAt_ = offset;
-    filled_ = done;
-    reached_ = std::max(reached_, offset + done);
-    // A read that stops short without an error has met the end of the file; one that
-    // found no bytes at all only says the end is no further, so the system is asked.
-    if (!sizeKnown_ && done < chunk && !failed) {
-        if (done > 0) {
-            size_ = offset + done;
-            sizeKnown_ = true;
-        } else {
-            size();
-        }
-    }
+    filled_ = ReadAt(buffer_, offset, chunk);
 }
 
 Expected<ByteView> FileWindow::Read(uint64_t offset, size_t length, const char* what) {
     if (sizeKnown_ && Past(offset, length)) return PastTheEnd(what, offset);
     if (fd_ < 0) return CantFail(memory_.Sub(size_t(offset), length, what));
-    if (!Buffered(offset, length)) Fill(offset, length);
+    if (!Buffered(offset, length)) {
+        if (Within(tailAt_, tailFilled_, offset, length)) return ByteView(tail_ + (offset - tailAt_), length);
+        Fill(offset, length);
+    }
     if (Buffered(offset, length)) return ByteView(buffer_ + (offset - bufferAt_), length);
     // The size the read found, else a file cut short since its size was taken, which reads
     // as one that ends here.
@@ -82,8 +89,14 @@ Expected<ByteView> FileWindow::ReadPrefix(size_t length, const char* what) {
 bool FileWindow::Holds(FileRange range) {
     if (range.offset > UINT64_MAX - range.size) return false;
     const uint64_t end = range.offset + range.size;
-    if (!sizeKnown_ && end > reached_ && range.size <= kChunk && fd_ >= 0 && !Buffered(range.offset, size_t(range.size)))
-        Fill(range.offset, size_t(range.size));
+    if (!sizeKnown_ && end > reached_ && fd_ >= 0) {
+        if (range.size <= kChunk) {
+            if (!Buffered(range.offset, size_t(range.size))) Fill(range.offset, size_t(range.size));
+        } else {
+            tailAt_ = end - kChunk;
+            tailFilled_ = ReadAt(tail_, tailAt_, kChunk);
+        }
+    }
     return end <= reached_ || end <= size();
 }
 

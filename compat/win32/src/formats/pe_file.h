@@ -41,7 +41,9 @@ public:
     // The same bytes as Read, copied into `out`.
     [[nodiscard]] Expected<Done> Copy(uint64_t offset, size_t length, std::vector<BYTE>& out, const char* what);
     // Whether the file holds all of `range`. A range of at most a chunk is read (the read
-    // the caller makes next then finds it done); a longer one is checked against size().
+    // the caller makes next then finds it done). Of a longer one the last chunk is read and
+    // kept beside the window's other bytes: a resource section's tail is where a module's
+    // version data usually lies, and a read that stops short there tells the file's size.
     bool Holds(FileRange range);
 
     static constexpr size_t kChunk = 4096;
@@ -49,9 +51,13 @@ public:
 private:
     // Reads a chunk from `offset` into the buffer, learning the size when it stops short.
     void Fill(uint64_t offset, size_t length);
-    bool Buffered(uint64_t offset, size_t length) const {
-        return offset >= bufferAt_ && length <= filled_ && offset - bufferAt_ <= filled_ - length;
+    // Reads `length` bytes from `offset` into `into` and learns what the read tells of the
+    // size; the bytes read.
+    size_t ReadAt(BYTE* into, uint64_t offset, size_t length);
+    static bool Within(uint64_t at, size_t filled, uint64_t offset, size_t length) {
+        return offset >= at && length <= filled && offset - at <= filled - length;
     }
+    bool Buffered(uint64_t offset, size_t length) const { return Within(bufferAt_, filled_, offset, length); }
     bool Past(uint64_t offset, size_t length) const { return offset > size_ || length > size_ - offset; }
 
     int fd_ = -1;
@@ -69,6 +75,11 @@ private:
     size_t capacity_ = kChunk;
     size_t filled_ = 0;
     uint64_t bufferAt_ = 0;
+    // The last chunk of the longest range Holds was asked about: tailFilled_ bytes from
+    // tailAt_. Only Holds replaces it.
+    BYTE tail_[kChunk];
+    size_t tailFilled_ = 0;
+    uint64_t tailAt_ = 0;
 };
 
 // PE headers that lie further into a file than this are refused rather than read.
