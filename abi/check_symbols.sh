@@ -14,11 +14,13 @@ if [ $# -ne 1 ] || [ ! -f "$1" ]; then
   exit 2
 fi
 
-# One line a symbol: the mangled name and its version, sorted bytewise. The version node
-# itself is an absolute symbol of the same name.
-exported=$(nm -D --defined-only --with-symbol-versions "$1" | awk '{print $NF}' | LC_ALL=C sort -u)
+# One line a symbol: the mangled name and its version, sorted bytewise. GNU ld also
+# exports the version node as an absolute symbol of its name and lld does not; it is no
+# part of the interface, and is left out.
+exported=$(nm -D --defined-only --with-symbol-versions "$1" | awk '{print $NF}' | grep -v '^NAVOTOOLS_1\.0$' |
+  LC_ALL=C sort -u)
 
-unversioned=$(printf '%s\n' "$exported" | grep -v -e '@@NAVOTOOLS_1\.0$' -e '^NAVOTOOLS_1\.0$' || true)
+unversioned=$(printf '%s\n' "$exported" | grep -v -e '@@NAVOTOOLS_1\.0$' || true)
 if [ -n "$unversioned" ]; then
   echo "exported without the version node NAVOTOOLS_1.0:" >&2
   printf '%s\n' "$unversioned" >&2

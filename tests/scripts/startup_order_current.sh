@@ -1,0 +1,20 @@
+#!/bin/sh
+# The start-up order list still names the code it lays out: most of its functions are
+# defined in the library or the tool. A list gone stale costs speed, not correctness, so a
+# few missing names pass; rerun scripts/startup_order.py when this fails.
+#   startup_order_current.sh ORDER-FILE LIBRARY TOOL
+set -eu
+order=$1
+shift
+names=$(grep -v '^#' "$order" | LC_ALL=C sort -u)
+defined=$(nm --defined-only "$@" | awk 'NF == 3 {print $3}' | LC_ALL=C sort -u)
+total=$(printf '%s\n' "$names" | grep -c .)
+tmp=$(mktemp)
+printf '%s\n' "$defined" >"$tmp"
+found=$(printf '%s\n' "$names" | LC_ALL=C comm -12 - "$tmp" | grep -c . || true)
+rm -f "$tmp"
+echo "$found of $total listed functions defined"
+if [ "$total" -eq 0 ] || [ $((found * 10)) -lt $((total * 8)) ]; then
+  echo "the start-up order list is stale: run scripts/startup_order.py" >&2
+  exit 1
+fi
