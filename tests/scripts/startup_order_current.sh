@@ -7,12 +7,11 @@ set -eu
 order=$1
 shift
 names=$(grep -v '^#' "$order" | LC_ALL=C sort -u)
-defined=$(nm --defined-only "$@" | awk 'NF == 3 {print $3}' | LC_ALL=C sort -u)
+defined=$(mktemp)
+nm --defined-only "$@" | awk 'NF == 3 {print $3}' | LC_ALL=C sort -u >"$defined"
 total=$(printf '%s\n' "$names" | grep -c .)
-tmp=$(mktemp)
-printf '%s\n' "$defined" >"$tmp"
-found=$(printf '%s\n' "$names" | LC_ALL=C comm -12 - "$tmp" | grep -c . || true)
-rm -f "$tmp"
+found=$(printf '%s\n' "$names" | LC_ALL=C comm -12 - "$defined" | grep -c . || true)
+rm -f "$defined"
 echo "$found of $total listed functions defined"
 if [ "$total" -eq 0 ] || [ $((found * 10)) -lt $((total * 8)) ]; then
   echo "the start-up order list is stale: run scripts/startup_order.py" >&2

@@ -75,8 +75,8 @@ private:
     size_t capacity_ = kChunk;
     size_t filled_ = 0;
     uint64_t bufferAt_ = 0;
-    // The last chunk of the longest range Holds was asked about: tailFilled_ bytes from
-    // tailAt_. Only Holds replaces it.
+    // The last chunk of the latest range longer than a chunk that Holds read: tailFilled_
+    // bytes from tailAt_. Only Holds replaces it.
     BYTE tail_[kChunk];
     size_t tailFilled_ = 0;
     uint64_t tailAt_ = 0;

@@ -224,14 +224,6 @@ Expected<AnsiBlockPlan> PlanAnsiVersionBlock(ByteView resource) {
 
 }  // namespace
 
-Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
-    auto plan = PlanAnsiVersionBlock(resource);
-    if (!plan) return plan.error();
-    std::vector<BYTE> block(plan->Size());
-    plan->WriteTo(block.data());
-    return block;
-}
-
 Expected<size_t> BuildAnsiVersionBlockInto(ByteView resource, BYTE* out, size_t room, std::vector<BYTE>& spill) {
     auto plan = PlanAnsiVersionBlock(resource);
     if (!plan) return plan.error();
@@ -243,6 +235,14 @@ Expected<size_t> BuildAnsiVersionBlockInto(ByteView resource, BYTE* out, size_t 
         plan->WriteTo(spill.data());
     }
     return size;
+}
+
+Expected<std::vector<BYTE>> BuildAnsiVersionBlock(ByteView resource) {
+    // No room at all: the whole block goes to the vector.
+    std::vector<BYTE> block;
+    auto built = BuildAnsiVersionBlockInto(resource, nullptr, 0, block);
+    if (!built) return built.error();
+    return block;
 }
 
 std::vector<BYTE> CutAnsiVersionBlock(const std::vector<BYTE>& block, size_t size) {

@@ -236,9 +236,9 @@ DWORD ReadVersionBlock(LPCSTR name, BlockBuffer* buffer, DWORD& size) {
             return ERROR_SUCCESS;
         }
     }
-    std::vector<BYTE> spill;
-    auto built = buffer ? BuildAnsiVersionBlockInto(resource, buffer->data, buffer->room, buffer->whole)
-                        : BuildAnsiVersionBlockInto(resource, nullptr, 0, spill);
+    BlockBuffer scratch;
+    BlockBuffer& into = buffer ? *buffer : scratch;
+    auto built = BuildAnsiVersionBlockInto(resource, into.data, into.room, into.whole);
     if (!built) {
         SetDiagnosis("version resource: " + built.error().Message());
         return ERROR_INVALID_DATA;
